@@ -1,0 +1,18 @@
+// Program entry: defaults, the console setup dialogue, then the graphics window.
+// Touches the state only through initDefaults, the dialogue and the window.
+#include "app/console.h"
+#include "app/dialogue.h"
+#include "app/state.h"
+#include "app/window.h"
+
+int main(int argc, char** argv)
+{
+    conInitLocale();
+    conInstallTerminalGuards();
+    initDefaults();
+    if (!displayAvailable()) return 1;
+    sim.lastKey = '0';
+    setupDialogue();
+    initWindow(&argc, argv);
+    return 0;
+}

@@ -1,0 +1,18 @@
+// The graphics window: creation, callbacks and the display routine.
+// Reads the whole state through the frame; the only module that talks to GLUT's window.
+#pragma once
+
+// Opens the 800 x 800 window, registers the callbacks and enters the main loop.
+// Does not return. Without a display it prints one line and exits with status 1.
+void initWindow(int* argc, char** argv);
+
+// True when an X display can be opened (DISPLAY set and reachable); otherwise
+// prints one clear line to stderr. Checked before the dialogue so that nobody
+// answers it for a window that cannot open.
+bool displayAvailable();
+
+// GLUT reshape callback: the whole window, identity projection.
+void reshapeWindow(int width, int height);
+
+// The display routine: one planner step and the whole picture.
+void displayFrame();

@@ -1,0 +1,126 @@
+// The final join: where the searched trajectory first crosses the maximum-deceleration
+// curve, and its completion to standstill. Writes the trajectory tables, records, mf, tf.
+#include "planner/join.h"
+
+#include "app/state.h"
+#include "path/polyline_cross.h"
+#include "planner/bounds.h"
+#include "planner/search.h"
+
+namespace {
+
+constexpr int TRAJ_LAST = TRAJ_CAP - 1;
+
+// Integrates from the junction (point k0, time t0) with maximum deceleration in
+// steps of dt0 (nSub sub-steps each) until ds/dt is no longer positive. With
+// write set, the points go to the trajectory tables. Returns the index of the
+// standstill point, or -1 when standstill is not reached within the tables.
+int completeToRest(int k0, double t0, bool write, double* tEnd)
+{
+    SimState& g = sim;
+    const int nSub = g.nSub > 0 ? g.nSub : 1;
+    const double h = g.dt0 / nSub;
+    double tt = t0;
+    double y[2] = {g.phase[k0][0], g.phase[k0][1]};
+    double acc[3] = {0, 0, 0};
+    for (int k = k0 + 1; k <= TRAJ_LAST; ++k) {
+        for (int q = 0; q < nSub; ++q) {
+            double yNew[2];
+            rkgStep(tt, h, y, yNew, acc, 2);
+            y[0] = yNew[0];
+            y[1] = yNew[1];
+            tt += h;
+        }
+        if (write) {
+            g.TIME[k] = tt;
+            g.phase[k][0] = y[0];
+            g.phase[k][1] = y[1];
+            g.accTab[k][0] = acc[0];
+            g.accTab[k][1] = acc[1];
+            g.accTab[k][2] = acc[2];
+        }
+        if (!(y[1] > 0.0)) {
+            *tEnd = tt;
+            return k;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+bool joinFinalTrajectory()
+{
+    SimState& g = sim;
+    int n = g.NCHN;
+    if (n < 1 || n + 1 > REC_CAP - 1) return false;
+
+    int nA = g.chnStep[n];
+    if (nA > TRAJ_LAST) nA = TRAJ_LAST;
+    double P[2] = {0, 0};
+    int i = 0, j = 0;
+    double u = 0.0, uB = 0.0;
+    if (!polylineCross(nA, g.phase, g.bwdN, g.bwdCurve, P, &i, &j, &u, &uB)) return false;
+
+    int k = i + 1;
+    if (k + 1 > TRAJ_LAST) return false;
+
+    // Dry run first: a completion that would not reach standstill inside the
+    // tables refuses the join and leaves everything as it was.
+    const int savedSign = g.accSign;
+    const double savedJunction[2] = {g.phase[k][0], g.phase[k][1]};
+    g.phase[k][0] = P[0];
+    g.phase[k][1] = P[1];
+    const double tJunction = g.TIME[i] + u * g.dt;
+    g.accSign = -1;
+    double tEnd = 0.0;
+    const int kEnd = completeToRest(k, tJunction, false, &tEnd);
+    if (kEnd < 0) {
+        g.phase[k][0] = savedJunction[0];
+        g.phase[k][1] = savedJunction[1];
+        g.accSign = savedSign;
+        reportTableFull();
+        return false;
+    }
+
+    // Junction: the last switching record, with the accelerations after the switch.
+    g.chnStep[n] = k;
+    g.TIME[k] = tJunction;
+    g.chnRec[n][0] = g.TIME[k];
+    g.chnRec[n][1] = P[0];
+    g.chnRec[n][2] = P[1];
+    phaseRhs(1, g.t, g.phase[k], g.accTab[k]);
+    g.chnRec[n][3] = g.accTab[k][1];
+    g.chnRec[n][4] = g.accTab[k][2];
+
+    // Completion with maximum deceleration in steps of dt0.
+    g.t = g.TIME[k];
+    k = completeToRest(k, g.t, true, &tEnd);
+    g.t = tEnd;
+
+    // End record.
+    n += 1;
+    g.NCHN = n;
+    g.chnStep[n] = k;
+    g.mf = k;
+
+    // Time of the stop by linear interpolation over the last step.
+    const double v0 = g.phase[k - 1][1];
+    const double v1 = g.phase[k][1];
+    const double f = (v0 - v1) > 0.0 ? g.dt0 * v0 / (v0 - v1) : g.dt0;
+    g.tf = g.t - g.dt0 + f;
+    g.TIME[k] = g.tf;
+    g.chnRec[n][0] = g.tf;
+    const double s0 = g.phase[k - 1][0];
+    const double s1 = g.phase[k][0];
+    g.phase[k][0] = s0 + (s1 - s0) * f / g.dt0;
+    g.phase[k][1] = v0 + (v1 - v0) * f / g.dt0;
+    g.chnRec[n][1] = g.phase[k][0];
+    g.chnRec[n][2] = g.phase[k][1];
+
+    g.accSign = -1;
+    phaseRhs(1, g.t, g.phase[k], g.accTab[k]);
+    g.chnRec[n][3] = g.accTab[k][1];
+    g.chnRec[n][4] = g.accTab[k][2];
+    return true;
+}

@@ -1,0 +1,184 @@
+// The keyboard commands of the graphics window: search control, view, dialogue, exit.
+// Writes lastKey, the search state (m, t, dt, accSign, NCHN, records) and the view state.
+#include "planner/keys.h"
+
+#include <cstdlib>
+
+#include "app/console.h"
+#include "app/dialogue.h"
+#include "app/state.h"
+#include "planner/bounds.h"
+#include "planner/join.h"
+#include "planner/search.h"
+
+namespace {
+
+FrameFn frameFn = nullptr;
+ExitFn exitFn = nullptr;
+
+constexpr double ZOOM_STEP = 0.9;  // 'w' / 'W'
+constexpr double PAN_STEP = 0.05;  // 'x' 'X' 'y' 'Y' [window units]
+
+void frame()
+{
+    if (frameFn != nullptr)
+        frameFn();
+    else
+        computeFrame();
+}
+
+// 's': keeps the next step inside the tables. While a joined trajectory plays
+// back, the clamp also lets it reach its last point mf (which may lie past stepMax).
+void clampForStep()
+{
+    SimState& g = sim;
+    if (g.mNormal == 0) {
+        int limit = g.stepMax;
+        if (g.joinMark == 'f' && g.endMark != 'e' && g.mf > limit) limit = g.mf;
+        if (g.m > limit) g.m = limit;
+    } else if (g.m > g.mNormal) {
+        g.m = g.mNormal;
+    }
+    if (g.m < 0) g.m = 0;
+}
+
+// Switch at m: a new switching record at the current point and the reversed sign,
+// with the accelerations just after the switch. Not made when the 30 records are used.
+void switchAtM()
+{
+    SimState& g = sim;
+    if (g.NCHN + 1 > REC_CAP - 1) {
+        reportRecordsFull();
+        return;
+    }
+    if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
+    g.NCHN += 1;
+    g.chnStep[g.NCHN] = g.m;
+    g.chnRec[g.NCHN][0] = g.t;
+    g.chnRec[g.NCHN][1] = g.phase[g.m][0];
+    g.chnRec[g.NCHN][2] = g.phase[g.m][1];
+    g.accSign = -g.accSign;
+    phaseRhs(1, g.t, g.phase[g.m], g.accTab[g.m]);
+    g.chnRec[g.NCHN][3] = g.accTab[g.m][1];
+    g.chnRec[g.NCHN][4] = g.accTab[g.m][2];
+}
+
+// 'f': join onto the deceleration curve, or act as 's' when there is no junction.
+// The join needs two more records (junction and end). A trajectory that is
+// already joined (joined or ended playback) is not joined again: repeated 'f'
+// would otherwise append a junction and an end record per press.
+void joinKey()
+{
+    SimState& g = sim;
+    if (g.joinMark == 'f' || g.endMark == 'e') {
+        clampForStep();
+        return;
+    }
+    if (g.NCHN + 2 > REC_CAP - 1) {
+        reportRecordsFull();
+        clampForStep();
+        return;
+    }
+    if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
+    g.joinMark = 'f';
+    g.NCHN += 1;
+    g.chnStep[g.NCHN] = g.m;
+    if (joinFinalTrajectory()) {
+        g.m = g.chnStep[g.NCHN - 1];
+    } else {
+        g.joinMark = '0';
+        g.NCHN -= 1;
+        clampForStep();
+    }
+}
+
+}  // namespace
+
+void setFrameFunction(FrameFn fn) { frameFn = fn; }
+
+void setExitFunction(ExitFn fn) { exitFn = fn; }
+
+void computeFrame()
+{
+    refreshGoalTime();
+    runSearchStep();
+    finishSearch();
+}
+
+void onKey(unsigned char key, int /*x*/, int /*y*/)
+{
+    SimState& g = sim;
+    g.lastKey = static_cast<char>(key);
+
+    switch (key) {
+    case 'u':
+    case 'k':
+        g.m = 0;
+        setupDialogue();
+        return;
+    case 's':
+        clampForStep();
+        break;
+    case 't':
+        g.m -= 2;
+        if (g.m < 0) g.m = 0;
+        if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
+        g.t = g.TIME[g.m];
+        g.dt = g.dt0 / (g.nSub > 0 ? g.nSub : 1);
+        break;
+    case 'r':
+        g.t -= g.dt;
+        if (g.t < 0.0) g.t = 0.0;
+        g.m -= 1;
+        if (g.m < 0) g.m = 0;
+        switchAtM();
+        g.dt = g.dt0;
+        break;
+    case 'c':
+        switchAtM();
+        g.dt = g.dt0;
+        break;
+    case 'f':
+        joinKey();
+        break;
+    case '0':
+        g.m = 0;
+        if (g.endMark != 'e') {
+            g.accSign = +1;
+            g.dt = g.dt0;
+            g.t = 0.0;
+            g.NCHN = 0;
+        }
+        break;
+    case 'w':
+        g.zoom *= ZOOM_STEP;
+        g.phscale *= ZOOM_STEP;
+        break;
+    case 'W':
+        g.zoom /= ZOOM_STEP;
+        g.phscale /= ZOOM_STEP;
+        break;
+    case 'x':
+        g.xshift -= PAN_STEP;
+        break;
+    case 'X':
+        g.xshift += PAN_STEP;
+        break;
+    case 'y':
+        g.yshift -= PAN_STEP;
+        break;
+    case 'Y':
+        g.yshift += PAN_STEP;
+        break;
+    case 27:  // ESC
+        conRestoreTerminal();
+        if (exitFn != nullptr)
+            exitFn(0);
+        else
+            std::exit(0);
+        return;
+    default:
+        return;  // unassigned: nothing but lastKey
+    }
+    frame();
+}

@@ -1,0 +1,95 @@
+// Reconstruction of the final minimum-time trajectory from the switching records,
+// with robot positions and axis accelerations. Writes phase, TIME, accTab, finalXY, mf.
+#include "planner/rebuild.h"
+
+#include <cmath>
+
+#include "app/state.h"
+#include "path/curves.h"
+#include "planner/bounds.h"
+#include "planner/normal_cp.h"
+#include "planner/search.h"
+
+void rebuildFinalTrajectory()
+{
+    SimState& g = sim;
+    constexpr int TRAJ_LAST = TRAJ_CAP - 1;
+    const int nSub = g.nSub > 0 ? g.nSub : 1;
+    double acc[3] = {0, 0, 0};
+
+    g.accSign = +1;
+    g.t = 0.0;
+    g.TIME[0] = 0.0;
+    g.phase[0][0] = g.phase[0][1] = 0.0;
+    g.finalXY[0][0] = g.cpStart[g.cpType][0];
+    g.finalXY[0][1] = g.cpStart[g.cpType][1];
+    phaseRhs(1, 0.0, g.phase[0], acc);
+    g.finalXY[0][2] = acc[1];
+    g.finalXY[0][3] = acc[2];
+    g.mf = 0;
+
+    int nRec = g.NCHN;
+    if (nRec > REC_CAP - 1) nRec = REC_CAP - 1;
+    for (int b = 1; b <= nRec; ++b) {
+        // e equal steps of dt that span the recorded interval exactly.
+        const double span = g.chnRec[b][0] - g.chnRec[b - 1][0];
+        double eReal = std::trunc(span / g.dt0);
+        if (!(eReal > 0.0)) eReal = 0.0;  // shorter than dt0, negative or not a number
+        int e = eReal > TRAJ_LAST ? TRAJ_LAST : static_cast<int>(eReal);
+        // An interval of no step keeps dt finite; no step uses it.
+        g.dt = e > 0 ? span / e : g.dt0;
+        if (e > TRAJ_LAST - g.mf) {
+            e = TRAJ_LAST - g.mf;
+            reportTableFull();
+        }
+
+        g.phase[g.mf][0] = g.chnRec[b - 1][1];
+        g.phase[g.mf][1] = g.chnRec[b - 1][2];
+        const double h = g.dt / nSub;
+
+        for (int q = 1; q <= e; ++q) {
+            double tau = g.t;
+            double y[2] = {g.phase[g.mf][0], g.phase[g.mf][1]};
+            for (int k = 0; k < nSub; ++k) {
+                const double x[2] = {y[0], y[1]};
+                rkgStep(tau, h, x, y, acc, 2);
+                tau += h;
+                if (y[1] < 0.0) {
+                    // Cut the sub-step at the zero of the velocity.
+                    const double f = h * x[1] / (x[1] - y[1]);
+                    tau = tau - h + f;
+                    y[0] = x[0] + (y[0] - x[0]) * f / h;
+                    y[1] = 0.0;
+                    break;
+                }
+            }
+            g.t = tau;
+            g.mf += 1;
+            g.TIME[g.mf] = g.t;
+            g.phase[g.mf][0] = y[0];
+            g.phase[g.mf][1] = y[1];
+            double P[2];
+            cpPoint(y[0], P);
+            g.finalXY[g.mf][0] = P[0];
+            g.finalXY[g.mf][1] = P[1];
+            phaseRhs(1, g.t, y, acc);
+            g.accTab[g.mf][1] = acc[1];
+            g.accTab[g.mf][2] = acc[2];
+            g.finalXY[g.mf][2] = acc[1];
+            g.finalXY[g.mf][3] = acc[2];
+        }
+
+        // The point at a switch carries the accelerations just after it.
+        g.accSign = -g.accSign;
+        phaseRhs(1, g.t, g.phase[g.mf], g.accTab[g.mf]);
+        g.finalXY[g.mf][2] = g.accTab[g.mf][1];
+        g.finalXY[g.mf][3] = g.accTab[g.mf][2];
+        if (b == nRec) {  // the end of the motion: the axes come to rest
+            g.accTab[g.mf][1] = g.accTab[g.mf][2] = 0.0;
+            g.finalXY[g.mf][2] = g.finalXY[g.mf][3] = 0.0;
+            g.chnRec[b][3] = g.chnRec[b][4] = 0.0;
+        }
+    }
+
+    computeNormalCP();
+}

@@ -1,0 +1,38 @@
+#!/bin/sh
+# Makes sure the Debian packages that a make target needs are installed.
+# Usage: scripts/deps.sh build|test|bench
+# As root the missing packages are installed with apt-get; otherwise the exact
+# install line is printed and the script stops with status 1.
+set -eu
+
+build_pkgs="g++ cmake make freeglut3-dev libgl-dev libx11-dev libgtest-dev"
+test_pkgs="xvfb xdotool x11-utils imagemagick python3"
+bench_pkgs="libbenchmark-dev"
+
+case "${1:-build}" in
+  build) want="$build_pkgs" ;;
+  test)  want="$build_pkgs $test_pkgs" ;;
+  bench) want="$build_pkgs $test_pkgs $bench_pkgs" ;;
+  *) echo "usage: $0 build|test|bench" >&2; exit 2 ;;
+esac
+
+missing=""
+for p in $want; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing="$missing $p"
+  fi
+done
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+  echo "cptoc: installing missing Debian packages:$missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  # shellcheck disable=SC2086
+  apt-get install -y -q --no-install-recommends $missing
+else
+  echo "cptoc: missing Debian packages:$missing" >&2
+  echo "cptoc: install them with:" >&2
+  echo "  sudo apt-get install -y$missing" >&2
+  exit 1
+fi

@@ -1,0 +1,64 @@
+// Shared helpers of the unit tests: fresh default state, console capture and input.
+#include "test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/console.h"
+#include "app/state.h"
+
+namespace {
+char* captureBuf = nullptr;
+size_t captureLen = 0;
+FILE* captureStream = nullptr;
+FILE* inputStream = nullptr;
+char inputBytes[65536];
+}  // namespace
+
+void captureBegin()
+{
+    captureStream = open_memstream(&captureBuf, &captureLen);
+    conSetStreams(captureStream, inputStream);
+}
+
+std::string captureEnd()
+{
+    std::string out;
+    if (captureStream != nullptr) {
+        std::fclose(captureStream);
+        out.assign(captureBuf, captureLen);
+        std::free(captureBuf);
+        captureBuf = nullptr;
+        captureStream = nullptr;
+    }
+    conSetStreams(nullptr, inputStream);
+    return out;
+}
+
+void feedInput(const char* bytes)
+{
+    if (inputStream != nullptr) {
+        std::fclose(inputStream);
+        inputStream = nullptr;
+    }
+    if (bytes != nullptr) {
+        std::strncpy(inputBytes, bytes, sizeof inputBytes - 1);
+        inputBytes[sizeof inputBytes - 1] = '\0';
+        inputStream = fmemopen(inputBytes, std::strlen(inputBytes) + 1 > 1 ? std::strlen(inputBytes) : 1, "r");
+        if (std::strlen(inputBytes) == 0) {
+            // An empty input: a stream already at its end.
+            std::fclose(inputStream);
+            inputStream = std::fopen("/dev/null", "r");
+        }
+    }
+    conSetStreams(captureStream, inputStream);
+}
+
+void freshDefaults()
+{
+    sim = SimState{};
+    captureBegin();
+    initDefaults();
+    captureEnd();
+}
