@@ -20,5 +20,19 @@ test:
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The accuracy table of README ("How good is the answer").
+accuracy:
+	@sh scripts/deps.sh test
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target accuracy_report
+	./$(BUILD)/tests/accuracy/accuracy_report
+
+# Benchmarks (not part of the tests' pass/fail); figures recorded in BENCHMARKS.md.
+bench:
+	@sh scripts/deps.sh bench
+	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DCPTOC_BENCH=ON -DCPTOC_TESTS=OFF
+	cmake --build $(BUILD)-bench -j $(JOBS)
+	sh bench/run.sh $(BUILD)-bench
+
 clean:
 	rm -rf $(BUILD)

@@ -18,6 +18,7 @@ char inputBytes[65536];
 
 void captureBegin()
 {
+    if (captureStream != nullptr) captureEnd();  // a capture left open is dropped
     captureStream = open_memstream(&captureBuf, &captureLen);
     conSetStreams(captureStream, inputStream);
 }
