@@ -23,7 +23,9 @@ iconv_t converter = reinterpret_cast<iconv_t>(-1);  // UTF-8 -> locale codeset, 
 
 constexpr int TEXT_CAP = 8192;       // longest formatted text (bytes)
 char textBuf[TEXT_CAP];
-char convBuf[TEXT_CAP * 2];          // EUC-JP / Shift_JIS never need more than the UTF-8 bytes
+// EUC-JP and Shift_JIS never need more bytes than the UTF-8 text; ISO-2022-JP adds
+// two 3-byte escapes around every run of Japanese, at most four times the text.
+char convBuf[TEXT_CAP * 4 + 16];
 
 // Terminal mode saved by the single-key read while it is in force.
 struct termios savedMode;
@@ -166,6 +168,11 @@ int conReadKey()
             tcsetattr(fd, TCSANOW, &mode);
             const int c = std::fgetc(in);
             conRestoreTerminal();
+            // Raw mode makes the end-of-file key (Ctrl-D) an ordinary byte; it still
+            // means that the input has ended.
+            if (c != EOF && savedMode.c_cc[VEOF] != _POSIX_VDISABLE &&
+                c == static_cast<unsigned char>(savedMode.c_cc[VEOF]))
+                return EOF;
             return c;
         }
         return std::fgetc(in);

@@ -32,7 +32,8 @@ bool conInputEnded();
 
 // One key press: on a terminal, read in non-canonical no-echo mode for exactly
 // one key and restore the terminal at once; otherwise the next byte of the
-// input stream that is not a line break or blank. Returns EOF at end of input.
+// input stream that is not a line break or blank. Returns EOF at end of input,
+// and on a terminal also for its end-of-file key (Ctrl-D).
 int conReadKey();
 
 // Puts the terminal back into the mode saved before a single-key read, if one

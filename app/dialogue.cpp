@@ -3,6 +3,7 @@
 #include "app/dialogue.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "app/conditions.h"
 #include "app/console.h"
@@ -18,40 +19,83 @@ namespace {
 constexpr double MAX_TRAVEL = 20.0;        // [m]
 constexpr double MAX_ARC_DEG = 3600.0;     // 20π rad
 constexpr int MAX_SEMICIRCLES = 20;
+constexpr double NO_LIMIT = 0.0;           // no upper bound beyond finiteness
 constexpr int TYPE_TRIES = 3;              // path-type entries before the old type is kept
 
-// Reads two numbers with "%lf %lf"; a value that did not convert is reported as
-// missing. The rest of the line is discarded so that one bad entry cannot
-// poison the next.
-int scanTwo(double* a, double* b)
+// How one value of a scan turned out.
+enum Entry { ENTRY_READ, ENTRY_BAD, ENTRY_ENDED };
+
+// The end-of-input note is given once per dialogue.
+bool endNoted = false;
+
+void noteInputEnded()
 {
-    const int r = conScanf("%lf %lf", a, b);
-    if (r != EOF) conDiscardLine();
-    return r == EOF ? 0 : r;
+    if (endNoted) return;
+    endNoted = true;
+    conPrintf("\n  入力が終わりました: これ以降は旧値のままにします");
 }
 
-void refuse(const char* name, const char* value, double kept)
+// The outcome of one scan of two values. The rest of the line is discarded so
+// that one bad entry cannot poison the next; at end of input nothing is read.
+struct Scan {
+    int converted;  // values converted, 0 to 2
+    bool ended;     // the input ended during the scan
+};
+
+Scan finishScan(int r)
 {
-    conPrintf("\n  入力が不正です: %s=%s は使えません（旧値 %g のままにします）", name, value, kept);
+    Scan sc{r == EOF ? 0 : r, r == EOF || conInputEnded()};
+    if (!sc.ended) conDiscardLine();
+    return sc;
 }
 
-// Takes a positive finite length not above maxValue (maxValue <= 0: no upper
-// bound); anything else is refused with a message and the old value stays.
-bool takeLength(double* var, double entered, bool read, const char* name, double maxValue)
+Entry entryOf(const Scan& sc, int index)
 {
-    char text[64];
-    if (!read) {
-        refuse(name, "(数値でない)", *var);
+    if (index < sc.converted) return ENTRY_READ;
+    return sc.ended ? ENTRY_ENDED : ENTRY_BAD;
+}
+
+// Takes a positive finite value not above maxValue (NO_LIMIT: no upper bound);
+// anything else is refused with a message and the old value stays.
+bool takeReal(double* var, double entered, Entry e, const char* name, double maxValue)
+{
+    if (e == ENTRY_ENDED) {
+        noteInputEnded();
         return false;
     }
-    std::snprintf(text, sizeof text, "%g", entered);
+    if (e == ENTRY_BAD) {
+        conPrintf("\n  入力が不正です: %s は数値として読めません（旧値 %g のままにします）", name, *var);
+        return false;
+    }
     if (!std::isfinite(entered) || entered <= 0.0) {
-        refuse(name, text, *var);
+        conPrintf("\n  入力が不正です: %s=%g は 0 より大きい有限の値にしてください（旧値 %g のままにします）", name,
+                  entered, *var);
         return false;
     }
-    if (maxValue > 0.0 && entered > maxValue) {
-        conPrintf("\n  入力が不正です: %s=%s は大きすぎます（上限 %g、旧値 %g のままにします）", name, text, maxValue,
-                  *var);
+    if (maxValue > NO_LIMIT && entered > maxValue) {
+        conPrintf("\n  入力が不正です: %s=%g は %g 以下にしてください（旧値 %g のままにします）", name, entered,
+                  maxValue, *var);
+        return false;
+    }
+    *var = entered;
+    return true;
+}
+
+// Takes a semicircle count of 1 to MAX_SEMICIRCLES; anything else keeps the old count.
+bool takeCount(int* var, int entered, Entry e)
+{
+    if (e == ENTRY_ENDED) {
+        noteInputEnded();
+        return false;
+    }
+    if (e == ENTRY_BAD) {
+        conPrintf("\n  入力が不正です: %s は数値として読めません（旧値 %g のままにします）", "円個数N",
+                  static_cast<double>(*var));
+        return false;
+    }
+    if (entered < 1 || entered > MAX_SEMICIRCLES) {
+        conPrintf("\n  入力が不正です: 円個数N=%d は 1 から %d にしてください（旧値 %d のままにします）", entered,
+                  MAX_SEMICIRCLES, *var);
         return false;
     }
     *var = entered;
@@ -70,7 +114,8 @@ void printStartEnd(int type)
               sim.cpEnd[type][0], sim.cpEnd[type][1]);
 }
 
-// Step 4: the path type, kept within 1..6.
+// Step 4: the path type, kept within 1..6. A refused entry is asked again up
+// to TYPE_TRIES times; after that, and at end of input, the type in force stays.
 void enterPathType()
 {
     SimState& g = sim;
@@ -81,17 +126,21 @@ void enterPathType()
         conPrintf("\n旧運動＝%d  入力 c=", g.cpType);
         int c = 0;
         const int r = conScanf("%d", &c);
-        if (r == EOF) return;  // input ended: the type in force stays
-        conDiscardLine();
+        const bool ended = r == EOF || conInputEnded();
+        if (!ended) conDiscardLine();
         if (r == 1 && c >= 1 && c <= 6) {
             g.cpType = c;
             return;
         }
         if (r == 1)
             conPrintf("\n  入力が不正です: c=%d は 1 から 6 で選んでください（旧値 %d のままにします）", c, g.cpType);
-        else
-            conPrintf("\n  入力が不正です: c は 1 から 6 の数字で選んでください（旧値 %d のままにします）", g.cpType);
-        if (conInputEnded()) return;
+        else if (!ended)
+            conPrintf("\n  入力が不正です: %s は数値として読めません（旧値 %g のままにします）", "c",
+                      static_cast<double>(g.cpType));
+        if (ended || conInputEnded()) {
+            noteInputEnded();
+            return;
+        }
     }
 }
 
@@ -102,10 +151,11 @@ void enterArc()
               g.sEnd[CP_ARC] * RAD2DEG);
     conPrintf("\n  半径[m]　円弧角[deg] 入力　R θf=");
     double r = 0, deg = 0;
-    const int n = scanTwo(&r, &deg);
-    takeLength(&g.arcR, r, n >= 1, "半径R", 0.0);
-    double angle = g.sEnd[CP_ARC] * RAD2DEG;  // [deg]
-    if (takeLength(&angle, deg, n >= 2, "円弧角θf", MAX_ARC_DEG)) g.sEnd[CP_ARC] = angle * DEG2RAD;
+    const Scan sc = finishScan(conScanf("%lf %lf", &r, &deg));
+    takeReal(&g.arcR, r, entryOf(sc, 0), "半径R", NO_LIMIT);
+    // The angle is judged in degrees; the radians in force change only when it is taken.
+    double angle = g.sEnd[CP_ARC] * RAD2DEG;
+    if (takeReal(&angle, deg, entryOf(sc, 1), "円弧角θf", MAX_ARC_DEG)) g.sEnd[CP_ARC] = angle * DEG2RAD;
     updateTypeTables(CP_ARC);
     setGoal();
     conPrintf("\n  中心A[]=(%5.2f %5.2f)[m] 半径R=%5.2f[m] 円弧角=%6.2f[deg]", g.arcA[0], g.arcA[1], g.arcR,
@@ -119,9 +169,9 @@ void enterSine()
     conPrintf("\n2 正弦波運動  旧波長Aと振幅L=(%5.2f %5.2f)[m]", g.sinL, g.sinA);
     conPrintf("\n  波長L[m]，振幅A[m] 入力 L A=");
     double l = 0, a = 0;
-    const int n = scanTwo(&l, &a);
-    takeLength(&g.sinL, l, n >= 1, "波長L", MAX_TRAVEL);
-    takeLength(&g.sinA, a, n >= 2, "振幅A", 0.0);
+    const Scan sc = finishScan(conScanf("%lf %lf", &l, &a));
+    takeReal(&g.sinL, l, entryOf(sc, 0), "波長L", MAX_TRAVEL);
+    takeReal(&g.sinA, a, entryOf(sc, 1), "振幅A", NO_LIMIT);
     updateTypeTables(CP_SINE);
     setGoal();
     conPrintf("\n  波長A=%5.2f[m] 振幅L=%5.2f[m]", g.sinL, g.sinA);
@@ -134,9 +184,9 @@ void enterU()
     conPrintf("\n3 Ｕ字軌道運動　旧直線部長さLと円弧部半径R=(%5.2f, %5.2f)[m]", g.uL, g.uR);
     conPrintf("\n  L[m]とR[m] 入力　L R=");
     double l = 0, r = 0;
-    const int n = scanTwo(&l, &r);
-    takeLength(&g.uL, l, n >= 1, "直線部長さL", 0.0);
-    takeLength(&g.uR, r, n >= 2, "円弧部半径R", 0.0);
+    const Scan sc = finishScan(conScanf("%lf %lf", &l, &r));
+    takeReal(&g.uL, l, entryOf(sc, 0), "直線部L", NO_LIMIT);
+    takeReal(&g.uR, r, entryOf(sc, 1), "円弧部半径R", NO_LIMIT);
     updateTypeTables(CP_U);
     setGoal();
     conPrintf("\n  直線部L=%5.2f[m] 円弧部半径R=%6.2f[m]", g.uL, g.uR);
@@ -150,18 +200,9 @@ void enterSlalom()
     conPrintf("\n  半径R[m]と円個数N 入力　R N=");
     double r = 0;
     int count = 0;
-    int n = conScanf("%lf %d", &r, &count);
-    if (n != EOF) conDiscardLine();
-    if (n == EOF) n = 0;
-    takeLength(&g.slmR, r, n >= 1, "半径R", 0.0);
-    if (n < 2) {
-        conPrintf("\n  入力が不正です: 円個数N=(数値でない) は使えません（旧値 %d のままにします）", g.slmN);
-    } else if (count < 1 || count > MAX_SEMICIRCLES) {
-        conPrintf("\n  入力が不正です: 円個数N=%d は 1 から %d にしてください（旧値 %d のままにします）", count,
-                  MAX_SEMICIRCLES, g.slmN);
-    } else {
-        g.slmN = count;
-    }
+    const Scan sc = finishScan(conScanf("%lf %d", &r, &count));
+    takeReal(&g.slmR, r, entryOf(sc, 0), "半径R", NO_LIMIT);
+    takeCount(&g.slmN, count, entryOf(sc, 1));
     updateTypeTables(CP_SLALOM);
     setGoal();
     conPrintf("\n  円弧部半径R=%6.2f[m] 円弧数N=%d", g.slmR, g.slmN);
@@ -174,9 +215,9 @@ void enterCam(int type, const char* title, double* L, double* H)
     conPrintf(title, *L, *H);
     conPrintf("\n  移動量L[m]と立ち上がり量H 入力　L H=");
     double l = 0, h = 0;
-    const int n = scanTwo(&l, &h);
-    takeLength(L, l, n >= 1, "移動量L", MAX_TRAVEL);
-    takeLength(H, h, n >= 2, "立ち上がり量H", 0.0);
+    const Scan sc = finishScan(conScanf("%lf %lf", &l, &h));
+    takeReal(L, l, entryOf(sc, 0), "移動量L", MAX_TRAVEL);
+    takeReal(H, h, entryOf(sc, 1), "立ち上がり量H", NO_LIMIT);
     updateTypeTables(type);
     setGoal();
     conPrintf("\n  移動量L=%6.2f[m] 立ち上がり量H=%6.2f[m]", *L, *H);
@@ -210,9 +251,9 @@ void enterLimits()
     conPrintf("\n(2) X,Y最大加減速変更  旧amax(x,y)＝(%6.2f %6.2f)", g.xamax, g.yamax);
     conPrintf("\n    入力　xamax yamax=");
     double xa = 0, ya = 0;
-    const int n = scanTwo(&xa, &ya);
-    takeLength(&g.xamax, xa, n >= 1, "xamax", 0.0);
-    takeLength(&g.yamax, ya, n >= 2, "yamax", 0.0);
+    const Scan sc = finishScan(conScanf("%lf %lf", &xa, &ya));
+    takeReal(&g.xamax, xa, entryOf(sc, 0), "xamax", NO_LIMIT);
+    takeReal(&g.yamax, ya, entryOf(sc, 1), "yamax", NO_LIMIT);
     conPrintf("\n    X,Y最大加減速 amax(x,y)=(%6.2f %6.2f)", g.xamax, g.yamax);
 }
 
@@ -244,6 +285,7 @@ void prepareSearch()
 void setupDialogue()
 {
     SimState& g = sim;
+    endNoted = false;
     conPrintf("\n\n描画画面上でキーによる操作選択");
     conPrintf("\n(1-1) 'k'     : CP軌道曲線変更");
     conPrintf("\n(1-2) 'u'     : X,Y最大加速度変更");
@@ -260,6 +302,8 @@ void setupDialogue()
     conPrintf("\n(4)   ESC    ：終了");
     printConditions();
 
+    // Route: 'k' path and limits, 'u' limits only; otherwise the two questions.
+    // End of input at a question counts as 'n' to everything: nothing changes.
     bool path = false, limits = false;
     if (g.lastKey == 'k') {
         path = limits = true;
@@ -270,14 +314,17 @@ void setupDialogue()
         const int q1 = conReadKey();
         if (q1 == 'y') {
             path = limits = true;
+        } else if (q1 == EOF) {
+            noteInputEnded();
         } else {
             conPrintf("\n   最大加速度変更する？　yes : y   no : n    ");
             const int q2 = conReadKey();
-            // End of input counts as 'n': nothing changes.
             if (q2 == 'y')
                 limits = true;
-            else if (q2 != 'n' && q2 != EOF)
-                path = limits = true;
+            else if (q2 == EOF)
+                noteInputEnded();
+            else if (q2 != 'n')
+                path = limits = true;  // any other key: the full entry
         }
     }
     if (path) {

@@ -1,0 +1,36 @@
+// The drawing primitives of the window: lines, texts, discs, rings, rectangles, arrows, grid.
+// Reads the view state of `sim` (drawPathDisc only); owns the GL lighting, colour and line-width state.
+#pragma once
+
+// Named colours (R, G, B, A); alpha plays no part, blending is never enabled.
+extern const float red[4];
+extern const float green[4];
+extern const float blue[4];
+extern const float yellow[4];
+extern const float white[4];
+extern const float black[4];
+
+// Colour of every window text, (0.04, 0.04, 0.04, 1): what the fixed-function
+// pipeline gives a raster position under lighting with no light source, the
+// default material and the default scene ambient 0.2 (0.2 · 0.2).
+extern const float textColour[4];
+
+// Line widths are given in window units and drawn at this many pixels per unit.
+constexpr double PIXELS_PER_UNIT = 400.0;
+constexpr float LINE_WIDTH_AFTER_THICK = 2.0f;  // [px] left by drawThickLine
+
+// Every position, radius and length is in window units (−1 … +1 across the window).
+void drawLine(const double p1[2], const double p2[2], const float colour[4]);
+void drawThickLine(const double p1[2], const double p2[2], double width, const float colour[4]);
+// `font` is a GLUT bitmap font; bytes below its first glyph (a newline) draw nothing.
+void drawText(float x, float y, void* font, const char* text);
+void drawDisc(const double centre[2], double r, const float colour[4]);
+void drawRing(const double centre[2], double r, const float colour[4]);
+void fillRect(const double corner[2], double width, double height, double angle, const float colour[4]);
+void frameRect(const double corner[2], double width, double height, double angle, const float colour[4]);
+void drawArrow(double k, const double tip[2], double length, double angle, const float colour[4]);
+void drawGrid(const double centre[2], double angle, int n, double dx, double dy);
+// drawDisc at the figure transform of the path point (x, y) [m]; r is not zoomed.
+void drawPathDisc(const double point[2], double r, const float colour[4]);
+void clearFrame();
+void presentFrame();
