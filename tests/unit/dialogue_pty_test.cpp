@@ -1,0 +1,334 @@
+// The single-key read and the setup dialogue on a real pseudo-terminal: one key
+// without echo and without Enter, type-ahead, Ctrl-D and Ctrl-C, the mode restored.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "app/console.h"
+#include "app/dialogue.h"
+#include "app/state.h"
+
+namespace {
+
+constexpr int WAIT_MS = 15000;  // longest wait for any one text of the child
+
+const char* const Q1 = "\n   軌道曲線変更する？　yes : y   no : n    ";
+const char* const Q2 = "\n   最大加速度変更する？　yes : y   no : n    ";
+const char* const REPORT_HEAD = "\n\n/*************** 設定した最短時間制御の条件 ************************/";
+const char* const INPUT_ENDED = "\n  入力が終わりました: これ以降は旧値のままにします";
+
+long nowMs()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000L + ts.tv_nsec / 1000000L;
+}
+
+bool sameMode(const termios& a, const termios& b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag && a.c_lflag == b.c_lflag &&
+           std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+// ---- Child side: runs with stdin, stdout and stderr on the terminal ----
+
+// The start-up run of the program without its window: defaults, then the dialogue,
+// then one line with the results and whether the terminal mode is as before.
+void dialogueChild()
+{
+    conSetStreams(nullptr, nullptr);
+    conSetCodeset("UTF-8");
+    termios before, after;
+    tcgetattr(STDIN_FILENO, &before);
+    sim = SimState{};
+    initDefaults();
+    sim.lastKey = '0';
+    setupDialogue();
+    tcgetattr(STDIN_FILENO, &after);
+    std::printf("\n[result type=%d sEnd=%.9f phscale=%g xamax=%g yamax=%g same=%d]\n", sim.cpType,
+                sim.sEnd[sim.cpType], sim.phscale, sim.xamax, sim.yamax, sameMode(before, after) ? 1 : 0);
+    std::fflush(stdout);
+}
+
+void guardedDialogueChild()
+{
+    conInstallTerminalGuards();
+    dialogueChild();
+}
+
+// Three single-key reads, then one number, each reported.
+void keysChild()
+{
+    conSetStreams(nullptr, nullptr);
+    for (int i = 0; i < 3; ++i) {
+        const int c = conReadKey();
+        std::printf("[key %d]", c);
+        std::fflush(stdout);
+    }
+    int n = 0;
+    const int r = conScanf("%d", &n);
+    std::printf("[num %d %d]\n", r, n);
+    std::fflush(stdout);
+}
+
+// ---- Parent side ----
+
+struct Pty {
+    pid_t pid = -1;
+    int master = -1;
+    int gate = -1;  // write end: the child starts its body when a byte arrives
+    std::string raw;  // everything the child wrote
+    termios initial{};
+
+    // The output without the carriage returns that the terminal adds to line breaks.
+    std::string text() const
+    {
+        std::string s;
+        for (char c : raw)
+            if (c != '\r') s += c;
+        return s;
+    }
+};
+
+bool start(Pty* p, void (*body)())
+{
+    int pipeFd[2];
+    if (pipe(pipeFd) != 0) return false;
+    std::fflush(nullptr);
+    winsize ws{24, 80, 0, 0};
+    const pid_t pid = forkpty(&p->master, nullptr, nullptr, &ws);
+    if (pid < 0) return false;
+    if (pid == 0) {
+        close(pipeFd[1]);
+        char c;
+        while (read(pipeFd[0], &c, 1) < 0 && errno == EINTR) {
+        }
+        close(pipeFd[0]);
+        body();
+        _exit(0);
+    }
+    close(pipeFd[0]);
+    p->pid = pid;
+    p->gate = pipeFd[1];
+    tcgetattr(p->master, &p->initial);
+    return true;
+}
+
+void release(Pty* p)
+{
+    const char c = 'g';
+    ASSERT_EQ(write(p->gate, &c, 1), 1);
+    close(p->gate);
+    p->gate = -1;
+}
+
+// Reads the child's output until needle has appeared or the time is up.
+bool readUntil(Pty* p, const std::string& needle, int timeoutMs = WAIT_MS)
+{
+    const long end = nowMs() + timeoutMs;
+    while (p->text().find(needle) == std::string::npos) {
+        const long left = end - nowMs();
+        if (left <= 0) return false;
+        pollfd pf{p->master, POLLIN, 0};
+        const int r = poll(&pf, 1, static_cast<int>(left));
+        if (r <= 0) continue;
+        char buf[4096];
+        const ssize_t n = read(p->master, buf, sizeof buf);
+        if (n <= 0) return false;  // the child is gone
+        p->raw.append(buf, static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Waits until the terminal is (raw) or is not (!raw) in the single-key mode,
+// told by its line mode alone; the echo is judged from the output.
+bool waitMode(const Pty& p, bool raw, int timeoutMs = WAIT_MS)
+{
+    const long end = nowMs() + timeoutMs;
+    for (;;) {
+        termios t;
+        if (tcgetattr(p.master, &t) == 0) {
+            const bool isRaw = (t.c_lflag & ICANON) == 0;
+            if (isRaw == raw) return true;
+        }
+        if (nowMs() > end) return false;
+        usleep(2000);
+    }
+}
+
+void type(const Pty& p, const char* keys) { ASSERT_EQ(write(p.master, keys, std::strlen(keys)), (ssize_t)std::strlen(keys)); }
+
+// Reads what is left and waits for the child; kills it when it does not end in time.
+int finish(Pty* p)
+{
+    const long end = nowMs() + WAIT_MS;
+    int status = 0;
+    for (;;) {
+        pollfd pf{p->master, POLLIN, 0};
+        if (poll(&pf, 1, 20) > 0) {
+            char buf[4096];
+            const ssize_t n = read(p->master, buf, sizeof buf);
+            if (n > 0) p->raw.append(buf, static_cast<size_t>(n));
+        }
+        const pid_t w = waitpid(p->pid, &status, WNOHANG);
+        if (w == p->pid) break;
+        if (nowMs() > end) {
+            kill(p->pid, SIGKILL);
+            waitpid(p->pid, &status, 0);
+            ADD_FAILURE() << "the child did not end; output so far:\n" << p->text();
+            break;
+        }
+    }
+    if (p->gate >= 0) close(p->gate);
+    return status;
+}
+
+TEST(DialogueOnTerminal, AnswersNeedNoEnterAndAreNotEchoed)
+{
+    Pty p;
+    ASSERT_TRUE(start(&p, dialogueChild));
+    release(&p);
+
+    ASSERT_TRUE(readUntil(&p, Q1));
+    ASSERT_TRUE(waitMode(p, true));
+    termios atKey;
+    ASSERT_EQ(tcgetattr(p.master, &atKey), 0);
+    EXPECT_EQ(atKey.c_lflag & ECHO, 0u);
+    EXPECT_EQ(atKey.c_lflag & ICANON, 0u);
+    EXPECT_NE(atKey.c_lflag & ISIG, 0u);  // Ctrl-C still interrupts
+    type(p, "n");  // one key, no Enter
+
+    ASSERT_TRUE(readUntil(&p, Q2)) << p.text();
+    ASSERT_TRUE(waitMode(p, true));
+    type(p, "n");
+
+    ASSERT_TRUE(readUntil(&p, "[result")) << p.text();
+    const int status = finish(&p);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    const std::string out = p.text();
+    // Nothing appears between a question and the next text: no echo of the keys.
+    EXPECT_NE(out.find(std::string(Q1) + Q2), std::string::npos) << out;
+    EXPECT_NE(out.find(std::string(Q2) + REPORT_HEAD), std::string::npos) << out;
+    EXPECT_NE(out.find("type=1 "), std::string::npos);
+    EXPECT_NE(out.find("xamax=2 yamax=2 same=1]"), std::string::npos) << out;
+    termios after;
+    ASSERT_EQ(tcgetattr(p.master, &after), 0);
+    EXPECT_TRUE(sameMode(p.initial, after));
+    close(p.master);
+}
+
+TEST(DialogueOnTerminal, AKeyTypedBeforeTheQuestionAnswersIt)
+{
+    Pty p;
+    ASSERT_TRUE(start(&p, dialogueChild));
+    // The key reaches the terminal while it is still in line mode, before the
+    // child has printed anything: the terminal echoes it there.
+    type(p, "y");
+    ASSERT_TRUE(readUntil(&p, "y"));
+    release(&p);
+
+    // 'y' answered the first question: straight on to the path menu.
+    ASSERT_TRUE(readUntil(&p, "入力 c=")) << p.text();
+    EXPECT_EQ(p.text().find(Q2), std::string::npos);
+    // The number entries are ordinary lines again, with echo.
+    ASSERT_TRUE(waitMode(p, false));
+    termios lineMode;
+    ASSERT_EQ(tcgetattr(p.master, &lineMode), 0);
+    EXPECT_TRUE(sameMode(p.initial, lineMode));
+    type(p, "1\n");
+    ASSERT_TRUE(readUntil(&p, "R θf=")) << p.text();
+    type(p, "0.5 45\n");
+    ASSERT_TRUE(readUntil(&p, "xamax yamax=")) << p.text();
+    type(p, "1.5 2.5\n");
+    ASSERT_TRUE(readUntil(&p, "[result")) << p.text();
+    const int status = finish(&p);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    const std::string out = p.text();
+    char want[128];
+    std::snprintf(want, sizeof want, "[result type=1 sEnd=%.9f phscale=2 xamax=1.5 yamax=2.5 same=1]",
+                  45 * 0.0174532925);
+    EXPECT_NE(out.find(want), std::string::npos) << out;
+    EXPECT_NE(out.find("入力 c=1\n"), std::string::npos) << out;  // echoed by the terminal
+    close(p.master);
+}
+
+TEST(DialogueOnTerminal, CtrlDAtTheQuestionChangesNothing)
+{
+    Pty p;
+    ASSERT_TRUE(start(&p, dialogueChild));
+    release(&p);
+    ASSERT_TRUE(readUntil(&p, Q1));
+    ASSERT_TRUE(waitMode(p, true));
+    type(p, "\x04");
+    ASSERT_TRUE(readUntil(&p, "[result")) << p.text();
+    finish(&p);
+
+    const std::string out = p.text();
+    EXPECT_NE(out.find(std::string(Q1) + INPUT_ENDED), std::string::npos) << out;
+    EXPECT_EQ(out.find(Q2), std::string::npos);
+    EXPECT_EQ(out.find("(1) CP運動種類の変更"), std::string::npos);
+    EXPECT_NE(out.find("[result type=1 "), std::string::npos);
+    EXPECT_NE(out.find("same=1]"), std::string::npos);
+    close(p.master);
+}
+
+TEST(DialogueOnTerminal, InterruptOrTerminationDuringTheKeyRestoresTheTerminal)
+{
+    for (int sig : {SIGINT, SIGTERM}) {
+        Pty p;
+        ASSERT_TRUE(start(&p, guardedDialogueChild));
+        release(&p);
+        ASSERT_TRUE(readUntil(&p, Q1));
+        ASSERT_TRUE(waitMode(p, true));
+        if (sig == SIGINT)
+            type(p, "\x03");  // Ctrl-C on the terminal
+        else
+            kill(p.pid, SIGTERM);
+        const int status = finish(&p);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
+        termios after;
+        ASSERT_EQ(tcgetattr(p.master, &after), 0);
+        EXPECT_TRUE(sameMode(p.initial, after)) << sig;
+        close(p.master);
+    }
+}
+
+TEST(KeyReadOnTerminal, KeysTypedTogetherAreTakenOneByOne)
+{
+    Pty p;
+    ASSERT_TRUE(start(&p, keysChild));
+    release(&p);
+    ASSERT_TRUE(waitMode(p, true));
+    type(p, "ab");  // two keys in one burst
+    ASSERT_TRUE(readUntil(&p, "[key 98]")) << p.text();
+    ASSERT_TRUE(waitMode(p, true));
+    type(p, "c");
+    ASSERT_TRUE(readUntil(&p, "[key 99]")) << p.text();
+    ASSERT_TRUE(waitMode(p, false));
+    type(p, "42\n");
+    ASSERT_TRUE(readUntil(&p, "[num")) << p.text();
+    finish(&p);
+    const std::string out = p.text();
+    // No key echoed, none lost, and the line entry after them is echoed as usual.
+    EXPECT_NE(out.find("[key 97][key 98][key 99]42\n[num 1 42]"), std::string::npos) << out;
+    termios after;
+    ASSERT_EQ(tcgetattr(p.master, &after), 0);
+    EXPECT_TRUE(sameMode(p.initial, after));
+    close(p.master);
+}
+
+}  // namespace
