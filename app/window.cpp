@@ -45,16 +45,28 @@ void setUtf8Title(const char* title)
     XFlush(dpy);
 }
 
+// The connection opened by displayAvailable. It stays open until GLUT has its
+// own: an X server that has lost its last client resets itself (Xvfb does by
+// default), and a connection attempted during that reset fails.
+Display* probeDisplay = nullptr;
+
+void closeProbeDisplay()
+{
+    if (probeDisplay == nullptr) return;
+    XCloseDisplay(probeDisplay);
+    probeDisplay = nullptr;
+}
+
 }  // namespace
 
 bool displayAvailable()
 {
-    Display* dpy = XOpenDisplay(nullptr);
-    if (dpy == nullptr) {
+    if (probeDisplay != nullptr) return true;
+    probeDisplay = XOpenDisplay(nullptr);
+    if (probeDisplay == nullptr) {
         std::fprintf(stderr, "cptoc: 画面(X display)に接続できません。DISPLAY を確認してください。\n");
         return false;
     }
-    XCloseDisplay(dpy);
     return true;
 }
 
@@ -65,6 +77,7 @@ void initWindow(int* argc, char** argv)
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGB);
     glutCreateWindow(WINDOW_TITLE);
+    closeProbeDisplay();
     setUtf8Title(WINDOW_TITLE);
     // Closing the window from the window manager ends the process through exit(),
     // whose hooks restore the console terminal.

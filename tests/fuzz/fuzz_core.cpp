@@ -8,12 +8,13 @@
 // violation prints the seed, the session, the key index and the session's
 // inputs so far, and the program exits with status 1.
 //
-// Usage: fuzz_core [--seconds S] [--seed N] [--sessions N] [--session K] [--verbose]
+// Usage: fuzz_core [--seconds S] [--seed N] [--sessions N] [--session K] [--verbose] [--trace]
 //   --seconds S   stop after S seconds (default 60)
 //   --seed N      seed of the whole run (default 1)
 //   --sessions N  stop after N sessions
 //   --session K   run only session K of the seed (replays a reported failure)
-//   --verbose     one line per session
+//   --verbose     one line per session, with its dialogue inputs
+//   --trace       one line per key: the last trajectory point and the search state
 #include <unistd.h>
 
 #include <cerrno>
@@ -88,6 +89,7 @@ struct Options {
     long maxSessions = -1;
     long onlySession = -1;
     bool verbose = false;
+    bool trace = false;
 };
 
 struct Counters {
@@ -357,10 +359,18 @@ void writeDimensions(BlockWriter& w, int type, Expect* e)
         e->p2 = parsed(b);
 }
 
+// Now and then one axis far stronger than the other (up to 1000 m/s^2): the
+// velocity limit then changes steeply along the path.
+std::string limitEntry(BlockWriter& w)
+{
+    if (w.r.chance(0.05)) return fmtNum("%.4g", w.r.logUniform(50.0, 1000.0));
+    return w.real(0.2, 10.0);
+}
+
 void writeLimits(BlockWriter& w, Expect* e)
 {
-    const std::string a = w.real(0.2, 10.0);
-    const std::string b = w.real(0.2, 10.0);
+    const std::string a = limitEntry(w);
+    const std::string b = limitEntry(w);
     w.pair(a, b);
     e->xa = parsed(a);
     e->ya = parsed(b);
@@ -529,6 +539,7 @@ struct Session {
     std::string inBuf;
     int dialogues = 0;
     bool endRecordsFinite = false;  // the switching records were numbers when the search ended
+    double vLow = 0.0;              // lowest velocity limit of the path in force
 };
 
 bool finite2(const double p[2]) { return std::isfinite(p[0]) && std::isfinite(p[1]); }
@@ -547,29 +558,54 @@ bool withinLimits(const double acc[3])
            std::fabs(acc[2]) <= g.yamax + AXIS_TOL + 1e-9 * g.yamax;
 }
 
-// A trajectory point from which one more step must give numbers: a moving
-// point (or the start) whose accelerations both axes can deliver. Above the
-// velocity limit the bang-bang rule takes the larger lower end, which near a
-// guarded divisor grows without bound; what follows such a point, and what
-// follows a standstill (the extra point of the playback branch, possibly left
-// from an earlier search), is not required to be finite.
-bool sanePoint(int i)
+// Lowest finite sample of the velocity limit curve (0 when there is none).
+double lowestLimit()
 {
     const SimState& g = sim;
-    return finite2(g.phase[i]) && (i == 0 || g.phase[i][1] > 0.0) && withinLimits(g.accTab[i]);
+    double lo = INFINITY;
+    for (int i = 0; i <= g.vLimitLast && i <= VLIMIT_LAST; ++i)
+        if (std::isfinite(g.vLimit[i][1]) && g.vLimit[i][1] < lo) lo = g.vLimit[i][1];
+    return std::isfinite(lo) ? lo : 0.0;
 }
 
-// phase[1..last]: every successor of a sane point is a number.
-void checkTrajectory(int last, bool withFinal)
+// A phase-plane point from which one more step of at most 2 dt0 must give
+// numbers: the start at rest, or a moving point well below the lowest velocity
+// limit of the whole path, far enough from its end that the step stays on it.
+// Above the velocity limit the bang-bang rule takes the larger lower end,
+// which next to an unguarded or guarded divisor grows without bound within a
+// single step; what follows such a point is not required to be finite, and
+// neither is what follows a standstill (the extra point of the playback branch,
+// possibly left from an earlier search).
+bool reliablePoint(const double p[2], double vLow)
+{
+    const SimState& g = sim;
+    if (!finite2(p)) return false;
+    if (p[0] == 0.0 && p[1] == 0.0) return true;
+    return p[1] > 0.0 && p[1] <= 0.8 * vLow && p[0] >= 0.0 && p[0] + 4.0 * p[1] * g.dt0 <= g.sEnd[g.cpType];
+}
+
+// phase[1..last]: every successor of a reliable point whose accelerations the
+// axes can deliver is a number (and so is its robot position after the rebuild).
+void checkTrajectory(int last, bool withFinal, double vLow)
 {
     const SimState& g = sim;
     for (int i = 1; i <= last; ++i) {
-        if (!sanePoint(i - 1)) continue;
-        CHECK(finite2(g.phase[i]), "phase[%d] = (%.17g, %.17g) after the sane point (%.17g, %.17g)", i,
-              g.phase[i][0], g.phase[i][1], g.phase[i - 1][0], g.phase[i - 1][1]);
+        if (!reliablePoint(g.phase[i - 1], vLow) || !withinLimits(g.accTab[i - 1])) continue;
+        CHECK(finite2(g.phase[i]), "phase[%d] = (%.17g, %.17g) after the point (%.17g, %.17g) below the limit %.17g", i,
+              g.phase[i][0], g.phase[i][1], g.phase[i - 1][0], g.phase[i - 1][1], vLow);
         if (withFinal)
             for (int c = 0; c < 4; ++c)
                 CHECK(std::isfinite(g.finalXY[i][c]), "finalXY[%d][%d] = %.17g", i, c, g.finalXY[i][c]);
+    }
+}
+
+// A look-ahead curve: the same rule along its own points.
+void checkCurveSteps(const double (*a)[2], int last, double vLow, const char* name)
+{
+    for (int j = 1; j <= last; ++j) {
+        if (!reliablePoint(a[j - 1], vLow)) continue;
+        CHECK(finite2(a[j]), "%s[%d] = (%.17g, %.17g) after the point (%.17g, %.17g) below the limit %.17g", name, j,
+              a[j][0], a[j][1], a[j - 1][0], a[j - 1][1], vLow);
     }
 }
 
@@ -595,8 +631,12 @@ void checkState(const Session& ss)
         CHECK(g.aheadFlipN >= 1 && g.aheadFlipN <= g.stepMax, "aheadFlipN = %d outside 1..%d", g.aheadFlipN,
               g.stepMax);
     }
-    CHECK(g.phase[0][0] == 0.0 && g.phase[0][1] == 0.0 && g.TIME[0] == 0.0, "start point (%g, %g) at %g, not (0, 0) at 0",
-          g.phase[0][0], g.phase[0][1], g.TIME[0]);
+    // While searching the trajectory starts at rest at the start; the rebuild may
+    // replace point 0 by a switching state recorded at once (an interval of no step).
+    CHECK(g.TIME[0] == 0.0, "TIME[0] = %.17g", g.TIME[0]);
+    if (g.endMark != 'e')
+        CHECK(g.phase[0][0] == 0.0 && g.phase[0][1] == 0.0, "start point (%.17g, %.17g) while searching",
+              g.phase[0][0], g.phase[0][1]);
     for (int i = 0; i <= g.NCHN; ++i)
         CHECK(g.chnStep[i] >= 0 && g.chnStep[i] <= TRAJ_LAST, "chnStep[%d] = %d outside the tables", i, g.chnStep[i]);
 
@@ -604,9 +644,14 @@ void checkState(const Session& ss)
         CHECK(g.mNormal == 0, "mNormal = %d before the search ended", g.mNormal);
         CHECK(g.dt == g.dt0 || g.dt == g.dt0 / g.nSub, "dt = %.17g while searching", g.dt);
     } else {
-        CHECK(g.mNormal >= 1, "mNormal = %d in playback", g.mNormal);
+        if (ss.valid) CHECK(g.mNormal >= 1, "mNormal = %d in playback", g.mNormal);
         CHECK(g.m <= g.mNormal, "playback index m = %d past mNormal = %d", g.m, g.mNormal);
-        CHECK(g.mNormal > g.mf || g.mf == TRAJ_LAST, "mNormal = %d not past mf = %d", g.mNormal, g.mf);
+        // Normal CP motion goes on past the minimum-time trajectory; values that
+        // admit no profile leave it resting with the minimum-time trajectory.
+        if (ss.valid)
+            CHECK(g.mNormal > g.mf || g.mf == TRAJ_LAST, "mNormal = %d not past mf = %d", g.mNormal, g.mf);
+        else
+            CHECK(g.mNormal >= g.mf, "mNormal = %d before mf = %d", g.mNormal, g.mf);
         CHECK(g.playK >= 0 && g.playK <= g.mf, "playK = %d outside 0..mf = %d", g.playK, g.mf);
     }
     if (g.joinMark == 'f' && g.endMark != 'e') {
@@ -627,13 +672,13 @@ void checkState(const Session& ss)
               "vLimit[%d] = (%.17g, %.17g)", i, g.vLimit[i][0], v);
     }
     if (g.endMark != 'e') {
-        checkTrajectory(trajectoryPlotLast(), false);
-        if (g.aheadMade && sanePoint(g.m)) {
-            checkFinite2(g.aheadSame, g.aheadSameN, "aheadSame");
-            checkFinite2(g.aheadFlip, g.aheadFlipN, "aheadFlip");
+        checkTrajectory(trajectoryPlotLast(), false, ss.vLow);
+        if (g.aheadMade) {
+            checkCurveSteps(g.aheadSame, g.aheadSameN, ss.vLow, "aheadSame");
+            checkCurveSteps(g.aheadFlip, g.aheadFlipN, ss.vLow, "aheadFlip");
         }
     } else if (ss.endRecordsFinite) {
-        checkTrajectory(g.mf, true);
+        checkTrajectory(g.mf, true, ss.vLow);
         bool all = true;
         for (int i = 0; i <= g.mf && all; ++i) all = finite2(g.phase[i]);
         if (all) {
@@ -642,6 +687,9 @@ void checkState(const Session& ss)
         }
     }
 }
+
+// Equal values, or the same copied non-number (values that admit no motion).
+bool same(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 
 bool relClose(double a, double b) { return std::fabs(a - b) <= 1e-12 * (1.0 + std::fabs(b)); }
 
@@ -673,7 +721,7 @@ void checkAfterDialogue(Session& ss, const SimState& before, const Expect& e, ch
     for (int i = 0; i < g.stepMax; ++i)
         CHECK(g.phase[i][0] == 0.0 && g.phase[i][1] == 0.0 && g.TIME[i] == 0.0, "reset left phase[%d] / TIME[%d]",
               i, i);
-    CHECK(g.xf == g.cpEnd[g.cpType][0] && g.xf == g.cpEnd[g.cpType][0] && g.yf == g.cpEnd[g.cpType][1],
+    CHECK(same(g.xf, g.cpEnd[g.cpType][0]) && same(g.yf, g.cpEnd[g.cpType][1]),
           "goal (%g, %g) is not cpEnd of type %d", g.xf, g.yf, g.cpType);
     if (via == 'u') {
         const char* d = pathDiff(before);
@@ -731,6 +779,7 @@ void checkAfterDialogue(Session& ss, const SimState& before, const Expect& e, ch
     }
 
     ss.valid = valuesValid();
+    ss.vLow = lowestLimit();
     std::memcpy(&atDialogue, &sim, sizeof sim);
     checkState(ss);
 }
@@ -785,6 +834,7 @@ int guidedKey(Session& ss, Planner& p)
     Rng& r = ss.rng;
     if (g.endMark == 'e') return p.playLeft-- > 0 ? 's' : -1;
     if (g.joinMark == 'f') return 's';
+    if (g.m >= g.stepMax) return r.chance(0.5) ? '0' : -1;  // never crossed: start again or give up
     if (g.m > 0 && !(g.phase[g.m][1] > 0.0)) return r.chance(0.6) ? 't' : (r.chance(0.5) ? 'r' : '0');
     if (p.switchy && !p.switched && g.aheadMade && g.accSign > 0 &&
         g.aheadFlip[g.aheadFlipN][0] >= 0.97 * g.sEnd[g.cpType]) {
@@ -817,7 +867,8 @@ int nextKey(Session& ss, Planner& p)
         if (w < 250) {  // guided search
             p.mode = 3;
             p.left = r.range(300, 2500);
-            p.joinEvery = r.chance(0.3) ? 1 : r.range(2, 40);
+            // Each 'f' searches the whole trajectory against the deceleration curve.
+            p.joinEvery = r.chance(0.3) ? r.range(3, 6) : r.range(7, 40);
             p.sinceJoin = 0;
             p.switchy = r.chance(0.4);
             p.switched = false;
@@ -832,14 +883,14 @@ int nextKey(Session& ss, Planner& p)
         } else if (w < 740) {  // a long run of one of c, r, t, f, 0
             p.mode = 1;
             p.key = RUN_KEYS[r.range(0, 4)];
-            p.left = r.range(2, 80);
+            p.left = p.key == 'f' ? r.range(2, 12) : r.range(2, 80);
         } else if (w < 800) {  // view keys
             p.mode = 2;
             p.left = r.range(1, 40);
-        } else if (w < 810) {  // one view key for long: frames without the 's' clamp
+        } else if (w < 815) {  // one view key for long: frames without the 's' clamp, up to the table's end
             p.mode = 1;
             p.key = VIEW_KEYS[r.range(0, 5)];
-            p.left = r.range(200, 2200);
+            p.left = r.chance(0.5) ? r.range(200, 1200) : r.range(2000, 2600);
         } else if (w < 880) {  // any key of the table
             const int k = ALL_KEYS[r.range(0, static_cast<int>(sizeof ALL_KEYS) - 2)];
             if ((k == 'k' || k == 'u') && ss.dialogues > MAX_DIALOGUES) continue;
@@ -906,7 +957,7 @@ void checkSwitch(const Pre& p, int idx, double tt, const double pt[2])
     CHECK(g.NCHN == p.NCHN + 1, "switch: NCHN %d -> %d", p.NCHN, g.NCHN);
     CHECK(g.accSign == -p.accSign, "switch: accSign %d -> %d", p.accSign, g.accSign);
     CHECK(g.chnStep[g.NCHN] == idx, "switch recorded at index %d, expected %d", g.chnStep[g.NCHN], idx);
-    CHECK(g.chnRec[g.NCHN][0] == tt, "switch recorded at t = %.17g, expected %.17g", g.chnRec[g.NCHN][0], tt);
+    CHECK(same(g.chnRec[g.NCHN][0], tt), "switch recorded at t = %.17g, expected %.17g", g.chnRec[g.NCHN][0], tt);
     CHECK(sameBytes(&g.chnRec[g.NCHN][1], pt, sizeof(double[2])), "switch recorded at (%.17g, %.17g), point is (%.17g, %.17g)",
           g.chnRec[g.NCHN][1], g.chnRec[g.NCHN][2], pt[0], pt[1]);
 }
@@ -919,7 +970,7 @@ void checkCompletion(Session& ss)
         for (int c = 0; c < 5; ++c) ss.endRecordsFinite = ss.endRecordsFinite && std::isfinite(g.chnRec[i][c]);
     ++total.completed;
     CHECK(g.m == 0 && g.playK == 0, "the ended search starts its playback at m = %d, playK = %d", g.m, g.playK);
-    CHECK(g.nctRec[g.NCT][0] == g.tf, "last axis-force record at t = %.17g, tf = %.17g", g.nctRec[g.NCT][0], g.tf);
+    CHECK(same(g.nctRec[g.NCT][0], g.tf), "last axis-force record at t = %.17g, tf = %.17g", g.nctRec[g.NCT][0], g.tf);
     CHECK(g.finalXY[0][0] == g.cpStart[g.cpType][0] && g.finalXY[0][1] == g.cpStart[g.cpType][1],
           "final trajectory starts at (%.17g, %.17g), not at the start of the path", g.finalXY[0][0], g.finalXY[0][1]);
     if (g.NCHN >= 1) {
@@ -988,7 +1039,7 @@ bool pressKey(Session& ss, unsigned char key)
           g.yshift, zoomNow, phNow, xsNow, ysNow);
 
     // Every frame takes tf from the last switching record.
-    CHECK(g.tf == g.chnRec[g.NCHN][0], "tf = %.17g, time of chnRec[NCHN] = %.17g", g.tf, g.chnRec[g.NCHN][0]);
+    CHECK(same(g.tf, g.chnRec[g.NCHN][0]), "tf = %.17g, time of chnRec[NCHN] = %.17g", g.tf, g.chnRec[g.NCHN][0]);
 
     const bool finished = p.endMark != 'e' && g.endMark == 'e';
     if (!finished) {
@@ -1021,10 +1072,11 @@ bool pressKey(Session& ss, unsigned char key)
                 CHECK(g.chnStep[g.NCHN] == g.mf, "end record at index %d, mf = %d", g.chnStep[g.NCHN], g.mf);
                 CHECK(g.m == g.chnStep[g.NCHN - 1] + 1, "joined playback at m = %d, junction at %d", g.m,
                       g.chnStep[g.NCHN - 1]);
-                CHECK(g.TIME[g.mf] == g.tf, "TIME[mf] = %.17g, tf = %.17g", g.TIME[g.mf], g.tf);
+                CHECK(same(g.TIME[g.mf], g.tf), "TIME[mf] = %.17g, tf = %.17g", g.TIME[g.mf], g.tf);
                 const double vEndNow = g.chnRec[g.NCHN][2];
-                CHECK(std::fabs(vEndNow) <= 1e-9 * (1.0 + std::fabs(g.phase[g.mf - 1][1])),
-                      "joined trajectory ends at ds/dt = %.17g", vEndNow);
+                if (ss.valid && std::isfinite(g.phase[g.mf - 1][1]))
+                    CHECK(std::fabs(vEndNow) <= 1e-9 * (1.0 + std::fabs(g.phase[g.mf - 1][1])),
+                          "joined trajectory ends at ds/dt = %.17g", vEndNow);
             }
         } else {
             CHECK(g.NCHN == p.NCHN && g.joinMark == '0', "a refused join left NCHN %d->%d joinMark %d", p.NCHN,
@@ -1101,22 +1153,32 @@ bool runSession(long index)
         curKey = key;
         logKey(static_cast<unsigned char>(key));
         ++keys;
-        if (!pressKey(ss, static_cast<unsigned char>(key))) break;
+        const bool more = pressKey(ss, static_cast<unsigned char>(key));
+        if (opt.trace) {
+            const int i = trajectoryPlotLast();
+            std::printf("fuzz_core: key %d %s: m=%d phase=(%.17g, %.17g) acc=(%.6g %.6g %.6g) accSign=%d NCHN=%d "
+                        "mf=%d end=%c join=%c\n",
+                        k, keyName(key).c_str(), sim.m, sim.phase[i][0], sim.phase[i][1], sim.accTab[i][0],
+                        sim.accTab[i][1], sim.accTab[i][2], sim.accSign, sim.NCHN, sim.mf, sim.endMark, sim.joinMark);
+        }
+        if (!more) break;
     }
 
     conSetStreams(devNull, nullptr);
     if (ss.in != nullptr) std::fclose(ss.in);
     ++total.sessions;
-    if (opt.verbose)
+    if (opt.verbose) {
         std::printf("fuzz_core: session %ld: %ld keys, %d dialogues, type %d, valid %d, ended %d\n", index, keys,
                     ss.dialogues, sim.cpType, ss.valid ? 1 : 0, sim.endMark == 'e' ? 1 : 0);
+        for (const std::string& in : inputLog) std::printf("fuzz_core:   input \"%s\"\n", escaped(in).c_str());
+    }
     return inTime;
 }
 
 [[noreturn]] void usage()
 {
     std::fprintf(stderr,
-                 "usage: fuzz_core [--seconds S] [--seed N] [--sessions N] [--session K] [--verbose]\n");
+                 "usage: fuzz_core [--seconds S] [--seed N] [--sessions N] [--session K] [--verbose] [--trace]\n");
     std::exit(2);
 }
 
@@ -1140,6 +1202,8 @@ int main(int argc, char** argv)
             opt.onlySession = std::atol(value());
         else if (a == "--verbose")
             opt.verbose = true;
+        else if (a == "--trace")
+            opt.trace = true;
         else
             usage();
     }
