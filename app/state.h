@@ -120,6 +120,7 @@ struct SimState {
     double fwdCurve[CURVE_CAP][2] = {};  // max-acceleration curve from the start
     double bwdCurve[CURVE_CAP][2] = {};  // max-deceleration curve into the goal
     int fwdN = 0, bwdN = 0;            // last indices of the boundary curves
+    bool bwdStopViolated = false;      // bwdCurve ends at a sub-step that broke an axis limit
     double vLimit[VLIMIT_CAP][2] = {}; // (s, largest ds/dt) samples
     int vLimitLast = 0;                // last index of vLimit
     double finalXY[TRAJ_CAP][4] = {};  // rebuilt trajectory (x, y, ax, ay)

@@ -4,7 +4,6 @@
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <cstdio>

@@ -17,12 +17,13 @@ constexpr int LAST = CURVE_CAP - 1;  // 3000: the curves never pass this index
 // (plus AXIS_TOL) ends the curve with that sub-step's point; otherwise the curve
 // ends after the first full step past the path (forward: s > sEnd, backward: s < 0)
 // or at index 3000.
-int integrateCurve(double (*curve)[2], double h, bool forward)
+int integrateCurve(double (*curve)[2], double h, bool forward, bool* violated)
 {
     SimState& g = sim;
     double acc[3] = {0, 0, 0};
     phaseRhs(1, 0.0, curve[0], acc);
     g.t = 0.0;
+    *violated = false;
     const int nSub = g.nSub > 0 ? g.nSub : 1;
     for (int q = 1; q <= LAST; ++q) {
         double y[2] = {curve[q - 1][0], curve[q - 1][1]};
@@ -35,6 +36,7 @@ int integrateCurve(double (*curve)[2], double h, bool forward)
             if (std::fabs(acc[1]) > g.xamax + AXIS_TOL || std::fabs(acc[2]) > g.yamax + AXIS_TOL) {
                 curve[q][0] = y[0];
                 curve[q][1] = y[1];
+                *violated = true;
                 return q;
             }
         }
@@ -56,10 +58,11 @@ void computeBoundaryCurves()
     g.accSign = +1;
     g.fwdCurve[0][0] = 0.0;
     g.fwdCurve[0][1] = 0.0;
-    g.fwdN = integrateCurve(g.fwdCurve, DT_FINE / nSub, true);
+    bool fwdViolated = false;
+    g.fwdN = integrateCurve(g.fwdCurve, DT_FINE / nSub, true, &fwdViolated);
 
     g.accSign = -1;
     g.bwdCurve[0][0] = g.sEnd[g.cpType];
     g.bwdCurve[0][1] = g.vEnd[g.cpType];
-    g.bwdN = integrateCurve(g.bwdCurve, -DT_FINE / nSub, false);
+    g.bwdN = integrateCurve(g.bwdCurve, -DT_FINE / nSub, false, &g.bwdStopViolated);
 }

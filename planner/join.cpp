@@ -60,7 +60,13 @@ bool joinFinalTrajectory()
     double P[2] = {0, 0};
     int i = 0, j = 0;
     double u = 0.0, uB = 0.0;
-    if (!polylineCross(nA, g.phase, g.bwdN, g.bwdCurve, P, &i, &j, &u, &uB)) return false;
+    // A deceleration curve that ended by breaking an axis limit has its last
+    // point inside that failing sub-step (on the U shape's bend exit it even
+    // drops to a negative speed); the motion cannot follow that segment, so the
+    // junction is searched on the admissible part of the curve only.
+    int nB = g.bwdN;
+    if (g.bwdStopViolated && nB > 1) nB -= 1;
+    if (!polylineCross(nA, g.phase, nB, g.bwdCurve, P, &i, &j, &u, &uB)) return false;
 
     int k = i + 1;
     if (k + 1 > TRAJ_LAST) return false;
