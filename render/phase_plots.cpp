@@ -15,12 +15,14 @@ void plotPhaseCurve(int n, const double (*table)[2], const float colour[4])
     double b[2];
     if (n <= 0) return;
     phaseTransform(table[0][0], table[0][1], a);
+    beginThickLines(w, colour);
     for (int j = 1; j <= n; ++j) {
         phaseTransform(table[j][0], table[j][1], b);
-        drawThickLine(a, b, w, colour);
+        thickLineSegment(a, b);
         a[0] = b[0];
         a[1] = b[1];
     }
+    endThickLines();
 }
 
 void plotTrajectory(int n, const double (*table)[2], const float colour[4])

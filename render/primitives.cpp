@@ -65,6 +65,30 @@ void drawThickLine(const double p1[2], const double p2[2], double width, const f
     endShape();
 }
 
+// A run of thick segments of one width and colour: the same picture as one
+// drawThickLine per segment (independent GL_LINES segments, the same width,
+// colour and lighting state, 2 pixels afterwards), in one batch so that the
+// renderer does not switch its line state twice per segment.
+void beginThickLines(double width, const float colour[4])
+{
+    beginShape(colour);
+    glLineWidth(static_cast<float>(PIXELS_PER_UNIT * width));
+    glBegin(GL_LINES);
+}
+
+void thickLineSegment(const double p1[2], const double p2[2])
+{
+    vertex(p1);
+    vertex(p2);
+}
+
+void endThickLines()
+{
+    glEnd();
+    glLineWidth(LINE_WIDTH_AFTER_THICK);
+    endShape();
+}
+
 // The colour is set explicitly as well as by the lighting state, so that texts
 // drawn before the first shape (lighting still off) are near-black too. The
 // attribute group restores the current colour afterwards.

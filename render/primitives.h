@@ -23,6 +23,11 @@ constexpr float LINE_WIDTH_AFTER_THICK = 2.0f;  // [px] left by drawThickLine
 void drawLine(const double p1[2], const double p2[2], const float colour[4]);
 void drawThickLine(const double p1[2], const double p2[2], double width, const float colour[4]);
 // `font` is a GLUT bitmap font; bytes below its first glyph (a newline) draw nothing.
+// Many thick segments of one width and colour, drawn exactly as repeated
+// drawThickLine calls would draw them: begin, segments, end.
+void beginThickLines(double width, const float colour[4]);
+void thickLineSegment(const double p1[2], const double p2[2]);
+void endThickLines();
 void drawText(float x, float y, void* font, const char* text);
 void drawDisc(const double centre[2], double r, const float colour[4]);
 void drawRing(const double centre[2], double r, const float colour[4]);

@@ -41,12 +41,14 @@ void torqueGraph(double x0, double y0, double H, double limit, int column, const
     const double ts = timeScale(g.tlen, graphGoalTime());
     const int last = boundedPoint(k);
     double a[2] = {x0, y0 + vs * g.finalXY[0][column]};
+    beginThickLines(GRAPH_CURVE_WIDTH, colour);
     for (int i = 1; i <= last; ++i) {
         const double b[2] = {x0 + ts * g.TIME[i], y0 + vs * g.finalXY[i][column]};
-        drawThickLine(a, b, GRAPH_CURVE_WIDTH, colour);
+        thickLineSegment(a, b);
         a[0] = b[0];
         a[1] = b[1];
     }
+    endThickLines();
     if (k == g.mf) {  // arrived: the force returns to zero at the goal
         const double b[2] = {a[0], y0};
         drawThickLine(a, b, GRAPH_CURVE_WIDTH, colour);

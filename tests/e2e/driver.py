@@ -204,15 +204,23 @@ class Session:
         self.window = ids[-1]
         return self.window
 
-    def title(self):
-        out = self._x(["xprop", "-id", self.window, "_NET_WM_NAME"]).stdout.decode("utf-8")
-        # _NET_WM_NAME(UTF8_STRING) = "..."
-        if "=" not in out:
-            return None
-        value = out.split("=", 1)[1].strip()
+    def window_property(self, name):
+        """(type, text) of a text property of the window as xprop shows it, or (None, None)."""
+        out = self._x(["xprop", "-id", self.window, name]).stdout.decode("utf-8").strip()
+        # NAME(TYPE) = "..."
+        if "=" not in out or "(" not in out.split("=", 1)[0]:
+            return None, None
+        head, value = out.split("=", 1)
+        kind = head[head.index("(") + 1:head.index(")")]
+        value = value.strip()
         if value.startswith('"') and value.endswith('"'):
             value = value[1:-1]
-        return value
+        return kind, value
+
+    def title(self):
+        """The window title as window managers of today read it (_NET_WM_NAME)."""
+        kind, value = self.window_property("_NET_WM_NAME")
+        return value if kind == "UTF8_STRING" else None
 
     def key(self, *keys, delay_ms=30, check=True):
         """Sends key presses to the window (xdotool key names: 's', 'W', 'Escape').

@@ -19,7 +19,7 @@ def main():
         return 2
     binary = os.path.abspath(sys.argv[1])
     here = os.path.dirname(os.path.abspath(__file__))
-    out = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else os.path.join(here, "..", "..", "docs")
+    out = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else os.path.normpath(os.path.join(here, "..", "..", "docs"))
     os.makedirs(out, exist_ok=True)
     names = ("searching.png", "trajectory_obtained.png", "playback.png")
     paths = [os.path.join(out, n) for n in names]

@@ -84,6 +84,8 @@ class WindowSession(unittest.TestCase):
 
     def test_title_and_first_frame(self):
         self.assertEqual(self.s.title(), TITLE)
+        # Older window managers read WM_NAME: compound text, not garbled Latin-1.
+        self.assertEqual(self.s.window_property("WM_NAME"), ("COMPOUND_TEXT", TITLE))
         img = self.s.settled()
         self.assertEqual((img.w, img.h), (800, 800))
         self.assertGreater(img.count(WHITE), 800 * 800 // 2)
