@@ -101,16 +101,31 @@ void drawText(float x, float y, void* font, const char* text)
     glPopAttrib();
 }
 
+// Unit circle of the disc polygon, (cos, sin) of i * 2π / DISC_VERTICES, computed
+// once: a playback frame draws hundreds of discs.
+const double (*unitCircle())[2]
+{
+    static double table[DISC_VERTICES][2];
+    static bool made = false;
+    if (!made) {
+        for (int i = 0; i < DISC_VERTICES; ++i) {
+            const double th = i * 2.0 * PI / DISC_VERTICES;
+            table[i][0] = std::cos(th);
+            table[i][1] = std::sin(th);
+        }
+        made = true;
+    }
+    return table;
+}
+
 void drawDisc(const double centre[2], double r, const float colour[4])
 {
+    const double (*circle)[2] = unitCircle();
     beginShape(colour);
     glPushMatrix();
     glTranslated(centre[0], centre[1], 0.0);
     glBegin(GL_POLYGON);
-    for (int i = 0; i < DISC_VERTICES; ++i) {
-        const double th = i * 2.0 * PI / DISC_VERTICES;
-        glVertex2d(r * std::cos(th), r * std::sin(th));
-    }
+    for (int i = 0; i < DISC_VERTICES; ++i) glVertex2d(r * circle[i][0], r * circle[i][1]);
     glEnd();
     glPopMatrix();
     endShape();
