@@ -2,6 +2,10 @@
 // curve, and its completion to standstill. Writes the trajectory tables, records, mf, tf.
 #include "planner/join.h"
 
+#include <cmath>
+
+#include "app/console.h"
+
 #include "app/state.h"
 #include "path/polyline_cross.h"
 #include "planner/bounds.h"
@@ -10,11 +14,15 @@
 namespace {
 
 constexpr int TRAJ_LAST = TRAJ_CAP - 1;
+constexpr int COMPLETION_FULL = -1;
+constexpr int COMPLETION_DIVERGED = -2;
 
 // Integrates from the junction (point k0, time t0) with maximum deceleration in
 // steps of dt0 (nSub sub-steps each) until ds/dt is no longer positive. With
 // write set, the points go to the trajectory tables. Returns the index of the
-// standstill point, or -1 when standstill is not reached within the tables.
+// standstill point, COMPLETION_FULL when standstill is not reached within the
+// tables, COMPLETION_DIVERGED when the braking runs away (above the velocity
+// limit the admissible range is empty and the state can grow without bound).
 int completeToRest(int k0, double t0, bool write, double* tEnd)
 {
     SimState& g = sim;
@@ -39,12 +47,13 @@ int completeToRest(int k0, double t0, bool write, double* tEnd)
             g.accTab[k][1] = acc[1];
             g.accTab[k][2] = acc[2];
         }
+        if (!std::isfinite(y[0]) || !std::isfinite(y[1])) return COMPLETION_DIVERGED;
         if (!(y[1] > 0.0)) {
             *tEnd = tt;
             return k;
         }
     }
-    return -1;
+    return COMPLETION_FULL;
 }
 
 }  // namespace
@@ -85,7 +94,10 @@ bool joinFinalTrajectory()
         g.phase[k][0] = savedJunction[0];
         g.phase[k][1] = savedJunction[1];
         g.accSign = savedSign;
-        reportTableFull();
+        if (kEnd == COMPLETION_FULL)
+            reportTableFull();
+        else
+            conPrintf("\n※ ここからは最終軌道へ乗せられません(減速が発散します)");
         return false;
     }
 

@@ -6,7 +6,19 @@
 // random key sequence through onKey with the compute-only frame. The state's
 // invariants are checked after every key and after every dialogue; the first
 // violation prints the seed, the session, the key index and the session's
-// inputs so far, and the program exits with status 1.
+// inputs so far, and the program exits with status 1 (2 for a key or a
+// dialogue that does not return within a minute).
+//
+// Checked after every key: the counters within their tables (m, mf, mNormal,
+// NCHN, NCT, fwdN, bwdN, vLimitLast, the look-ahead lengths), accSign and the
+// two marks, one frame per command key and none otherwise, the key's own
+// effect (switch records, time steps, view steps, playback index, join and
+// refused join), nothing but lastKey changed by unassigned keys and ESC, the
+// path, limits and curves unchanged between dialogues, the results unchanged
+// during playback; after every dialogue a fresh search with the entries of a
+// well-formed input in force. While the values in force are physical, the
+// tables the frame draws from hold numbers (see reliablePoint for the part of
+// a trajectory that must).
 //
 // Usage: fuzz_core [--seconds S] [--seed N] [--sessions N] [--session K] [--verbose] [--trace]
 //   --seconds S   stop after S seconds (default 60)
@@ -114,7 +126,8 @@ double elapsed()
 {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec - startTime.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec - startTime.tv_nsec);
+    return static_cast<double>(now.tv_sec - startTime.tv_sec) +
+           1e-9 * static_cast<double>(now.tv_nsec - startTime.tv_nsec);
 }
 
 std::string keyName(int k)
@@ -185,10 +198,11 @@ void onWatchdog(int)
     std::fprintf(stderr, "\nfuzz_core: FAIL seed=%" PRIu64 " session=%ld key_index=%ld key=%s\n", opt.seed, curSession,
                  curKeyIndex, curKey < 0 ? "(dialogue)" : keyName(curKey).c_str());
     std::fprintf(stderr, "fuzz_core: invariant: %s\n", msg);
-    std::fprintf(stderr, "fuzz_core: state: cpType=%d m=%d mf=%d mNormal=%d NCHN=%d NCT=%d accSign=%d endMark=%d joinMark=%d "
-                         "t=%.17g dt=%.17g xamax=%.17g yamax=%.17g sEnd=%.17g\n",
-                 sim.cpType, sim.m, sim.mf, sim.mNormal, sim.NCHN, sim.NCT, sim.accSign, sim.endMark, sim.joinMark, sim.t,
-                 sim.dt, sim.xamax, sim.yamax,
+    std::fprintf(stderr,
+                 "fuzz_core: state: cpType=%d m=%d mf=%d mNormal=%d NCHN=%d NCT=%d accSign=%d endMark=%d joinMark=%d "
+                 "t=%.17g dt=%.17g xamax=%.17g yamax=%.17g sEnd=%.17g\n",
+                 sim.cpType, sim.m, sim.mf, sim.mNormal, sim.NCHN, sim.NCT, sim.accSign, sim.endMark, sim.joinMark,
+                 sim.t, sim.dt, sim.xamax, sim.yamax,
                  (sim.cpType >= 0 && sim.cpType < TYPE_CAP) ? sim.sEnd[sim.cpType] : NAN);
     for (size_t i = 0; i < inputLog.size(); ++i)
         std::fprintf(stderr, "fuzz_core: input %zu: \"%s\"\n", i, escaped(inputLog[i]).c_str());
@@ -203,8 +217,8 @@ void onWatchdog(int)
     std::exit(1);
 }
 
-#define CHECK(cond, ...)          \
-    do {                          \
+#define CHECK(cond, ...)                \
+    do {                                \
         if (!(cond)) fail(__VA_ARGS__); \
     } while (0)
 
@@ -667,8 +681,8 @@ void checkState(const Session& ss)
     checkFinite2(g.bwdCurve, g.bwdN, "bwdCurve");
     for (int i = 0; i <= g.vLimitLast; ++i) {
         const double v = g.vLimit[i][1];
-        const bool designedInf = i == 0 && (g.cpType == CP_SINE || g.cpType == CP_CAM_CYCLOID) && v == INFINITY;
-        CHECK(std::isfinite(g.vLimit[i][0]) && (designedInf || (std::isfinite(v) && v >= 0.0)),
+        const bool startInf = i == 0 && (g.cpType == CP_SINE || g.cpType == CP_CAM_CYCLOID) && v == INFINITY;
+        CHECK(std::isfinite(g.vLimit[i][0]) && (startInf || (std::isfinite(v) && v >= 0.0)),
               "vLimit[%d] = (%.17g, %.17g)", i, g.vLimit[i][0], v);
     }
     if (g.endMark != 'e') {

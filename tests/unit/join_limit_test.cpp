@@ -2,10 +2,14 @@
 // by breaking an axis limit (the default U shape's curve drops there to a negative speed).
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <string>
+
 #include "app/state.h"
 #include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"
 #include "planner/join.h"
+#include "planner/keys.h"
 #include "planner/search.h"
 #include "test_support.h"
 
@@ -58,4 +62,33 @@ TEST(JoinOnAdmissibleCurve, CrossingOnlyTheFailingSegmentIsNoJunction)
     EXPECT_TRUE(joinFinalTrajectory());
     EXPECT_EQ(sim.NCHN, 2);
     EXPECT_NEAR(sim.phase[sim.mf][0], sim.sEnd[CP_U], 2e-3);
+}
+
+// An arc past 180° with unequal limits: braking from the crossing climbs above
+// the velocity limit near s = π and runs away. Such a join is refused ('f' acts
+// as 's') instead of ending the motion at a point that is not a number.
+TEST(JoinOnAdmissibleCurve, RunawayBrakingIsRefused)
+{
+    freshDefaults();
+    sim.arcR = 1.872;
+    sim.sEnd[CP_ARC] = 189.8 * DEG2RAD;
+    updateTypeTables(CP_ARC);
+    sim.xamax = 1.328;
+    sim.yamax = 3.807;
+    computeBoundaryCurves();
+    makeVelocityLimit();
+    resetSearch();
+    setFrameFunction(nullptr);
+    captureBegin();
+    for (int i = 0; i < 200; ++i) onKey('s', 0, 0);
+    const int m = sim.m;
+    onKey('f', 0, 0);
+    const std::string out = captureEnd();
+    EXPECT_EQ(sim.joinMark, '0');
+    EXPECT_EQ(sim.NCHN, 0);
+    EXPECT_EQ(sim.m, m + 1);
+    EXPECT_NE(out.find("\n※ ここからは最終軌道へ乗せられません(減速が発散します)"), std::string::npos);
+    for (int i = 0; i <= sim.m; ++i) {
+        EXPECT_FALSE(std::isnan(sim.phase[i][0]));
+    }
 }
