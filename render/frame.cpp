@@ -113,8 +113,8 @@ void drawPlaybackState()
     plotLimitCurve(black);
     drawCarriage(g.finalXY[k], 0.0, red);
     drawPathDisc(g.finalXY[mf], TRACE_RADIUS * g.zoom, blue);
-    for (int j = 0; j <= k; ++j) drawPathDisc(g.finalXY[j], TRACE_RADIUS * g.zoom, red);
-    for (int j = 0; j <= m; ++j) drawPathDisc(g.normalXY[j], NORMAL_TRACE_RADIUS * g.zoom, white);
+    drawPathDiscRun(&g.finalXY[0][0], 4, k + 1, TRACE_RADIUS * g.zoom, red);
+    drawPathDiscRun(&g.normalXY[0][0], 2, m + 1, NORMAL_TRACE_RADIUS * g.zoom, white);
     drawPathDisc(g.normalXY[m], NORMAL_NOW_RADIUS * g.zoom, black);
 
     // Where an axis reaches, leaves or jumps across its limit.

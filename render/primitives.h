@@ -37,5 +37,8 @@ void drawArrow(double k, const double tip[2], double length, double angle, const
 void drawGrid(const double centre[2], double angle, int n, double dx, double dy);
 // drawDisc at the figure transform of the path point (x, y) [m]; r is not zoomed.
 void drawPathDisc(const double point[2], double r, const float colour[4]);
+// count path discs whose points (x, y) [m] start at first and follow each other
+// every stride doubles; the same picture as count drawPathDisc calls.
+void drawPathDiscRun(const double* first, int stride, int count, double r, const float colour[4]);
 void clearFrame();
 void presentFrame();
