@@ -163,36 +163,6 @@ void enterArc()
     printStartEnd(CP_ARC);
 }
 
-void enterSine()
-{
-    SimState& g = sim;
-    conPrintf("\n2 正弦波運動  旧波長Aと振幅L=(%5.2f %5.2f)[m]", g.sinL, g.sinA);
-    conPrintf("\n  波長L[m]，振幅A[m] 入力 L A=");
-    double l = 0, a = 0;
-    const Scan sc = finishScan(conScanf("%lf %lf", &l, &a));
-    takeReal(&g.sinL, l, entryOf(sc, 0), "波長L", MAX_TRAVEL);
-    takeReal(&g.sinA, a, entryOf(sc, 1), "振幅A", NO_LIMIT);
-    updateTypeTables(CP_SINE);
-    setGoal();
-    conPrintf("\n  波長A=%5.2f[m] 振幅L=%5.2f[m]", g.sinL, g.sinA);
-    printStartEnd(CP_SINE);
-}
-
-void enterU()
-{
-    SimState& g = sim;
-    conPrintf("\n3 Ｕ字軌道運動　旧直線部長さLと円弧部半径R=(%5.2f, %5.2f)[m]", g.uL, g.uR);
-    conPrintf("\n  L[m]とR[m] 入力　L R=");
-    double l = 0, r = 0;
-    const Scan sc = finishScan(conScanf("%lf %lf", &l, &r));
-    takeReal(&g.uL, l, entryOf(sc, 0), "直線部L", NO_LIMIT);
-    takeReal(&g.uR, r, entryOf(sc, 1), "円弧部半径R", NO_LIMIT);
-    updateTypeTables(CP_U);
-    setGoal();
-    conPrintf("\n  直線部L=%5.2f[m] 円弧部半径R=%6.2f[m]", g.uL, g.uR);
-    printStartEnd(CP_U);
-}
-
 void enterSlalom()
 {
     SimState& g = sim;
@@ -209,19 +179,37 @@ void enterSlalom()
     printStartEnd(CP_SLALOM);
 }
 
-// Both cams share their entry; only the title and the variables differ.
-void enterCam(int type, const char* title, double* L, double* H)
+// The entry of a path given by two lengths (sine wave, U shape, both cams):
+// old values, prompt, one scan of two values each judged on its own, the
+// type's tables recomputed, then the summary with start and end.
+struct TwoLengths {
+    const char* oldValues;  // format with the two old values
+    const char* prompt;
+    const char* nameA;
+    double maxA;            // largest accepted first value, or NO_LIMIT
+    const char* nameB;
+    const char* summary;    // format with the two values in force
+};
+
+void enterTwoLengths(int type, const TwoLengths& e, double* A, double* B)
 {
-    conPrintf(title, *L, *H);
-    conPrintf("\n  移動量L[m]と立ち上がり量H 入力　L H=");
-    double l = 0, h = 0;
-    const Scan sc = finishScan(conScanf("%lf %lf", &l, &h));
-    takeReal(L, l, entryOf(sc, 0), "移動量L", MAX_TRAVEL);
-    takeReal(H, h, entryOf(sc, 1), "立ち上がり量H", NO_LIMIT);
+    conPrintf(e.oldValues, *A, *B);
+    conPrintf("%s", e.prompt);
+    double a = 0, b = 0;
+    const Scan sc = finishScan(conScanf("%lf %lf", &a, &b));
+    takeReal(A, a, entryOf(sc, 0), e.nameA, e.maxA);
+    takeReal(B, b, entryOf(sc, 1), e.nameB, NO_LIMIT);
     updateTypeTables(type);
     setGoal();
-    conPrintf("\n  移動量L=%6.2f[m] 立ち上がり量H=%6.2f[m]", *L, *H);
+    conPrintf(e.summary, *A, *B);
     printStartEnd(type);
+}
+
+// Both cams share their entry; only the title and the variables differ.
+TwoLengths camEntry(const char* oldValues)
+{
+    return {oldValues, "\n  移動量L[m]と立ち上がり量H 入力　L H=", "移動量L", MAX_TRAVEL, "立ち上がり量H",
+            "\n  移動量L=%6.2f[m] 立ち上がり量H=%6.2f[m]"};
 }
 
 // Step 5: the dimensions of the chosen path.
@@ -230,15 +218,26 @@ void enterDimensions()
     SimState& g = sim;
     switch (g.cpType) {
     case CP_ARC: enterArc(); break;
-    case CP_SINE: enterSine(); break;
-    case CP_U: enterU(); break;
+    case CP_SINE:
+        enterTwoLengths(CP_SINE,
+                        {"\n2 正弦波運動  旧波長Aと振幅L=(%5.2f %5.2f)[m]", "\n  波長L[m]，振幅A[m] 入力 L A=",
+                         "波長L", MAX_TRAVEL, "振幅A", "\n  波長A=%5.2f[m] 振幅L=%5.2f[m]"},
+                        &g.sinL, &g.sinA);
+        break;
+    case CP_U:
+        enterTwoLengths(CP_U,
+                        {"\n3 Ｕ字軌道運動　旧直線部長さLと円弧部半径R=(%5.2f, %5.2f)[m]", "\n  L[m]とR[m] 入力　L R=",
+                         "直線部L", NO_LIMIT, "円弧部半径R", "\n  直線部L=%5.2f[m] 円弧部半径R=%6.2f[m]"},
+                        &g.uL, &g.uR);
+        break;
     case CP_SLALOM: enterSlalom(); break;
     case CP_CAM_ACC:
-        enterCam(CP_CAM_ACC, "\n5 等加速度カム曲線　旧移動距離L=%5.2f[m] 立ち上がりH=%5.2f[m]", &g.camL, &g.camH);
+        enterTwoLengths(CP_CAM_ACC, camEntry("\n5 等加速度カム曲線　旧移動距離L=%5.2f[m] 立ち上がりH=%5.2f[m]"), &g.camL,
+                        &g.camH);
         break;
     case CP_CAM_CYCLOID:
-        enterCam(CP_CAM_CYCLOID, "\n6 サイクロイドカム曲線　旧移動距離L=%5.2f[m] 立ち上がりH=%5.2f[m]", &g.cycL,
-                 &g.cycH);
+        enterTwoLengths(CP_CAM_CYCLOID, camEntry("\n6 サイクロイドカム曲線　旧移動距離L=%5.2f[m] 立ち上がりH=%5.2f[m]"),
+                        &g.cycL, &g.cycH);
         break;
     default: break;
     }

@@ -7,10 +7,9 @@
 #include <cstdio>
 
 #include "app/console.h"
+#include "app/dialogue.h"
 #include "app/state.h"
 #include "app/window.h"
-#include "path/velocity_limit.h"
-#include "planner/boundary_curves.h"
 #include "planner/keys.h"
 #include "planner/search.h"
 
@@ -25,11 +24,7 @@ void prepareDefault(int type)
     sim.cpType = type;
     sim.xf = sim.cpEnd[type][0];
     sim.yf = sim.cpEnd[type][1];
-    computeBoundaryCurves();
-    makeVelocityLimit();
-    sim.zoom = 1.0;
-    sim.phscale = sim.sEnd[type] < 1.01 ? 2.0 : (sim.sEnd[type] > 1.99 ? 0.4 : 1.0);
-    resetSearch();
+    prepareSearch();
 }
 
 // Accelerates until the join succeeds, then plays to the end of the search.

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/console.h"
+#include "app/dialogue.h"
 #include "app/state.h"
 #include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"
@@ -27,11 +28,7 @@ void prepareDefault(int type)
     sim.cpType = type;
     sim.xf = sim.cpEnd[type][0];
     sim.yf = sim.cpEnd[type][1];
-    computeBoundaryCurves();
-    makeVelocityLimit();
-    sim.zoom = 1.0;
-    sim.phscale = 1.0;
-    resetSearch();
+    prepareSearch();
 }
 
 // The planner part of one search frame: 20 sub-steps and both look-ahead curves,

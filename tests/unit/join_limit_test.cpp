@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "app/dialogue.h"
 #include "app/state.h"
 #include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"
@@ -15,14 +16,7 @@
 
 namespace {
 
-void prepareU()
-{
-    freshDefaults();
-    sim.cpType = CP_U;
-    computeBoundaryCurves();
-    makeVelocityLimit();
-    resetSearch();
-}
+void prepareU() { prepareType(CP_U); }
 
 }  // namespace
 
@@ -75,9 +69,9 @@ TEST(JoinOnAdmissibleCurve, RunawayBrakingIsRefused)
     updateTypeTables(CP_ARC);
     sim.xamax = 1.328;
     sim.yamax = 3.807;
-    computeBoundaryCurves();
-    makeVelocityLimit();
-    resetSearch();
+    captureBegin();
+    prepareSearch();
+    captureEnd();
     setFrameFunction(nullptr);
     captureBegin();
     for (int i = 0; i < 200; ++i) onKey('s', 0, 0);

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <string>
 
+#include "app/dialogue.h"
 #include "app/state.h"
-#include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"
 #include "planner/keys.h"
 #include "planner/search.h"
@@ -28,15 +28,7 @@ void recordExit(int status) { exitStatus = status; }
 // A fresh search on the given path type with the default dimensions.
 void prepare(int type)
 {
-    freshDefaults();
-    sim.cpType = type;
-    sim.xf = sim.cpEnd[type][0];
-    sim.yf = sim.cpEnd[type][1];
-    computeBoundaryCurves();
-    makeVelocityLimit();
-    sim.zoom = 1.0;
-    sim.phscale = 1.0;
-    resetSearch();
+    prepareType(type);
     captureBegin();
     framesDrawn = 0;
     setFrameFunction(countingFrame);
@@ -283,8 +275,7 @@ TEST_F(Keys, IndexNeverPassesTheTablesWhateverFramesCome)
 {
     prepare(CP_U);
     sim.xamax = sim.yamax = 0.001;  // a slow motion that stays positive for long
-    computeBoundaryCurves();
-    resetSearch();
+    prepareSearch();
     for (int i = 0; i < 2100; ++i) press('x');
     EXPECT_EQ(sim.m, TRAJ_CAP - 1);
     for (int i = 0; i < 10; ++i) computeFrame();

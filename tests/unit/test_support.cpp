@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/console.h"
+#include "app/dialogue.h"
 #include "app/state.h"
 
 namespace {
@@ -61,5 +62,16 @@ void freshDefaults()
     sim = SimState{};
     captureBegin();
     initDefaults();
+    captureEnd();
+}
+
+void prepareType(int type)
+{
+    freshDefaults();
+    sim.cpType = type;
+    sim.xf = sim.cpEnd[type][0];
+    sim.yf = sim.cpEnd[type][1];
+    captureBegin();
+    prepareSearch();
     captureEnd();
 }
