@@ -6,6 +6,9 @@
 #include <GL/glx.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +17,10 @@
 #include "render/frame.h"
 
 namespace {
+
+// Free memory kept at the top of the heap before any is returned [bytes]: above
+// the renderer's per-frame scratch memory with a margin of two.
+constexpr int KEPT_HEAP_BYTES = 64 * 1024 * 1024;
 
 constexpr int WINDOW_SIZE = 800;  // [px], both ways
 
@@ -69,9 +76,17 @@ bool displayAvailable()
     return true;
 }
 
+void keepRendererMemory()
+{
+#if defined(__GLIBC__)
+    mallopt(M_TRIM_THRESHOLD, KEPT_HEAP_BYTES);
+#endif
+}
+
 void initWindow(int* argc, char** argv)
 {
     if (!displayAvailable()) std::exit(1);
+    keepRendererMemory();
     glutInitWindowSize(WINDOW_SIZE, WINDOW_SIZE);
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGB);

@@ -1,9 +1,12 @@
 // Timings of whole drawn frames in the real window on a virtual display: a search
-// frame, and playback frames up to the heaviest one (k = mf) of the longest default motion.
+// frame, playback frames up to the heaviest one (k = mf) of the longest default motion,
+// and whole key-by-key sequences of frames as the program draws them one after another.
 #include <benchmark/benchmark.h>
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 #include "app/console.h"
@@ -36,11 +39,18 @@ bool completeSearch()
     return sim.endMark == 'e';
 }
 
-void openWindow()
+bool memoryKept = false;
+
+// Opens the window once per process. keepMemory = false leaves the allocator
+// as the system sets it, to show what the program's own setting saves; it is
+// only possible in a process that has not opened the window the usual way.
+bool openWindow(bool keepMemory = true)
 {
     static bool open = false;
-    if (open) return;
+    if (open) return memoryKept == keepMemory;
     open = true;
+    if (keepMemory) keepRendererMemory();
+    memoryKept = keepMemory;
     int argc = 1;
     char name[] = "bench_frame";
     char* argv[] = {name, nullptr};
@@ -50,7 +60,61 @@ void openWindow()
     glutCreateWindow("bench");
     glClearColor(1, 1, 1, 1);
     reshapeWindow(800, 800);
+    // The program draws its first frame when the window appears, before any key;
+    // that frame compiles the renderer's shaders. The same here, outside the timings.
+    prepareDefault(CP_ARC);
+    displayFrame();
+    glFinish();
+    return true;
 }
+
+double msSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// One key press as the program handles it (the frame drawn and presented), until it is on screen.
+double timedKey(unsigned char key)
+{
+    const auto start = std::chrono::steady_clock::now();
+    onKey(key, 0, 0);
+    glFinish();
+    return msSince(start);
+}
+
+// Per-press times of one sequence: mean, median, worst, and the mean of each
+// quarter of the sequence (how a frame grows with the length of what it draws).
+struct PressTimes {
+    static constexpr int CAP = 2048;
+    double ms[CAP] = {};
+    int n = 0;
+    void add(double t)
+    {
+        if (n < CAP) ms[n++] = t;
+    }
+    void report(benchmark::State& st) const
+    {
+        double sorted[CAP];
+        double sum = 0.0, worst = 0.0;
+        for (int i = 0; i < n; ++i) {
+            sorted[i] = ms[i];
+            sum += ms[i];
+            if (ms[i] > worst) worst = ms[i];
+        }
+        std::sort(sorted, sorted + n);
+        st.counters["frames"] = n;
+        st.counters["mean_ms"] = n > 0 ? sum / n : 0.0;
+        st.counters["median_ms"] = n > 0 ? sorted[n / 2] : 0.0;
+        st.counters["worst_ms"] = worst;
+        const char* names[4] = {"q1_ms", "q2_ms", "q3_ms", "q4_ms"};
+        for (int q = 0; q < 4; ++q) {
+            const int from = n * q / 4, to = n * (q + 1) / 4;
+            double part = 0.0;
+            for (int i = from; i < to; ++i) part += ms[i];
+            st.counters[names[q]] = to > from ? part / (to - from) : 0.0;
+        }
+    }
+};
 
 void SearchFrameDrawn(benchmark::State& st)
 {
@@ -84,8 +148,60 @@ void PlaybackFrameDrawn(benchmark::State& st)
     }
 }
 
+// The search of one default path as a student makes it with 's' held down:
+// from the start, one frame per press, until the trajectory stops (or 400 presses).
+void SearchSequenceDrawn(benchmark::State& st)
+{
+    openWindow();
+    const int type = static_cast<int>(st.range(0));
+    for (auto _ : st) {
+        prepareDefault(type);
+        setFrameFunction(displayFrame);
+        PressTimes times;
+        for (int i = 0; i < 400 && sim.endMark != 'e'; ++i) {
+            times.add(timedKey('s'));
+            if (!sim.aheadMade) break;  // standstill or reversal: the search cannot go on
+        }
+        setFrameFunction(nullptr);
+        times.report(st);
+    }
+}
+
+// The whole playback of the cycloid cam ('0', then 's' held down until normal CP
+// motion has arrived), frame after frame in one process as in the program.
+// range(0) = 1: the program's allocator setting; 0: as the system leaves it.
+void PlaybackSequenceDrawn(benchmark::State& st)
+{
+    if (!openWindow(st.range(0) == 1)) {
+        st.SkipWithError("the allocator setting of this process differs; run this case in a process of its own");
+        return;
+    }
+    prepareDefault(CP_CAM_CYCLOID);
+    if (!completeSearch()) {
+        st.SkipWithError("search did not complete");
+        return;
+    }
+    setFrameFunction(displayFrame);
+    for (auto _ : st) {
+        onKey('0', 0, 0);
+        glFinish();
+        PressTimes times;
+        double atMf = 0.0;
+        for (int i = 0; i < sim.mNormal; ++i) {
+            times.add(timedKey('s'));
+            if (sim.playK == sim.mf && atMf == 0.0) atMf = times.ms[times.n - 1];
+        }
+        times.report(st);
+        st.counters["mf"] = sim.mf;
+        st.counters["at_mf_ms"] = atMf;
+    }
+    setFrameFunction(nullptr);
+}
+
 }  // namespace
 
+BENCHMARK(SearchSequenceDrawn)->DenseRange(1, 6)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(PlaybackSequenceDrawn)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(SearchFrameDrawn)->DenseRange(1, 6)->Unit(benchmark::kMillisecond);
 BENCHMARK(PlaybackFrameDrawn)->Arg(10)->Arg(25)->Arg(50)->Arg(75)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

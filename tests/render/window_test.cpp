@@ -4,6 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "app/state.h"
 #include "app/window.h"
@@ -98,5 +103,28 @@ TEST_F(WindowTest, ResizedWindowSqueezesThePicture)
         if (same(img.at(img.colOf(-0.45), yy), BLACK) && !same(img.at(img.colOf(-0.45), yy - 1), BLACK)) ++rows;
     EXPECT_EQ(rows, 20);
 }
+
+#if defined(__GLIBC__)
+// The renderer frees some 20 MB of scratch memory after every frame; with the
+// window's allocator setting that memory stays with the process for the next
+// frame instead of being returned and faulted in again.
+TEST(RendererMemory, FreedScratchMemoryStaysForTheNextFrame)
+{
+    keepRendererMemory();
+    constexpr int BLOCKS = 384;          // 24 MB in blocks the size the renderer uses
+    constexpr size_t BLOCK = 64 * 1024;  // below the size that gets its own mapping
+    void* blocks[BLOCKS];
+    for (int i = 0; i < BLOCKS; ++i) {
+        blocks[i] = std::malloc(BLOCK);
+        ASSERT_NE(blocks[i], nullptr);
+        std::memset(blocks[i], 1, BLOCK);
+    }
+    const size_t heldBefore = mallinfo2().arena;
+    for (int i = BLOCKS - 1; i >= 0; --i) std::free(blocks[i]);
+    const struct mallinfo2 after = mallinfo2();
+    EXPECT_GE(after.arena + BLOCK, heldBefore);  // nothing handed back
+    EXPECT_GE(after.fordblks, BLOCKS * BLOCK * 9 / 10);
+}
+#endif
 
 }  // namespace
