@@ -22,7 +22,7 @@ if [ -x "$b/bench/bench_frame" ]; then
   for f in 'SearchFrameDrawn/[1-6]$' 'PlaybackFrameDrawn/10$' 'PlaybackFrameDrawn/25$' 'PlaybackFrameDrawn/50$' \
            'PlaybackFrameDrawn/75$' 'PlaybackFrameDrawn/100$' 'SearchSequenceDrawn/[1-6]/'; do
     frames --benchmark_filter="$f" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true |
-      grep -E 'median|rror' || true
+      grep -E '_median |rror' || true
   done
   for f in 'PlaybackSequenceDrawn/1/' 'PlaybackSequenceDrawn/0/'; do
     for run in 1 2 3 4 5; do
