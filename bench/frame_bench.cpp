@@ -9,32 +9,18 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/console.h"
-#include "app/dialogue.h"
 #include "app/state.h"
 #include "app/window.h"
+#include "bench_support.h"
 #include "planner/keys.h"
 #include "planner/search.h"
 
 namespace {
 
-void prepareDefault(int type)
-{
-    static FILE* devNull = std::fopen("/dev/null", "w");
-    conSetStreams(devNull, nullptr);
-    sim = SimState{};
-    initDefaults();
-    sim.cpType = type;
-    sim.xf = sim.cpEnd[type][0];
-    sim.yf = sim.cpEnd[type][1];
-    prepareSearch();
-}
-
 // Accelerates until the join succeeds, then plays to the end of the search.
 bool completeSearch()
 {
-    setFrameFunction(nullptr);
-    for (int i = 0; i < 800 && sim.joinMark != 'f'; ++i) onKey('f', 0, 0);
+    if (!joinByAccelerating()) return false;
     for (int i = 0; i < 2100 && sim.endMark != 'e'; ++i) onKey('s', 0, 0);
     return sim.endMark == 'e';
 }

@@ -2,34 +2,14 @@
 // one search frame, one preparation, and the end of the search.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-
-#include "app/console.h"
-#include "app/dialogue.h"
 #include "app/state.h"
+#include "bench_support.h"
 #include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"
 #include "planner/keys.h"
 #include "planner/search.h"
 
 namespace {
-
-FILE* nullOut()
-{
-    static FILE* f = std::fopen("/dev/null", "w");
-    return f;
-}
-
-void prepareDefault(int type)
-{
-    conSetStreams(nullOut(), nullptr);
-    sim = SimState{};
-    initDefaults();
-    sim.cpType = type;
-    sim.xf = sim.cpEnd[type][0];
-    sim.yf = sim.cpEnd[type][1];
-    prepareSearch();
-}
 
 // The planner part of one search frame: 20 sub-steps and both look-ahead curves,
 // from a point a few steps into the search.
@@ -64,8 +44,7 @@ void EndOfSearch(benchmark::State& st)
 {
     const int type = static_cast<int>(st.range(0));
     prepareDefault(type);
-    for (int i = 0; i < 800 && sim.joinMark != 'f'; ++i) onKey('f', 0, 0);
-    if (sim.joinMark != 'f') {
+    if (!joinByAccelerating()) {
         st.SkipWithError("no junction on this path without switches");
         return;
     }

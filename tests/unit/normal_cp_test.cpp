@@ -64,15 +64,7 @@ struct Trapezoid {
 
 void joinedAndRebuiltDefaultArc()
 {
-    freshDefaults();
-    computeBoundaryCurves();
-    makeVelocityLimit();
-    resetSearch();
-    for (int k = 0; k < 75; ++k) runSearchStep();
-    sim.joinMark = 'f';
-    sim.NCHN += 1;
-    sim.chnStep[sim.NCHN] = sim.m;
-    ASSERT_TRUE(joinFinalTrajectory());
+    ASSERT_TRUE(joinDefaultArc(75));
     captureBegin();
     rebuildFinalTrajectory();  // computes normal CP motion at its end
     captureEnd();

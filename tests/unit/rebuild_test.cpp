@@ -21,15 +21,7 @@ namespace {
 // junction, end.
 void joinedDefaultArc()
 {
-    freshDefaults();
-    computeBoundaryCurves();
-    makeVelocityLimit();
-    resetSearch();
-    for (int k = 0; k < 75; ++k) runSearchStep();
-    sim.joinMark = 'f';
-    sim.NCHN += 1;
-    sim.chnStep[sim.NCHN] = sim.m;
-    ASSERT_TRUE(joinFinalTrajectory());
+    ASSERT_TRUE(joinDefaultArc(75));
     sim.m = sim.chnStep[sim.NCHN - 1];
 }
 

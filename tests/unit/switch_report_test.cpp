@@ -207,15 +207,7 @@ TEST(SwitchReport, RecordsNeverPassTheirTable)
 // The report of a real search: the default arc joined and rebuilt.
 TEST(SwitchReport, DefaultArcAfterTheRebuild)
 {
-    freshDefaults();
-    computeBoundaryCurves();
-    makeVelocityLimit();
-    resetSearch();
-    for (int k = 0; k < 75; ++k) runSearchStep();
-    sim.joinMark = 'f';
-    sim.NCHN += 1;
-    sim.chnStep[sim.NCHN] = sim.m;
-    ASSERT_TRUE(joinFinalTrajectory());
+    ASSERT_TRUE(joinDefaultArc(75));
     captureBegin();
     rebuildFinalTrajectory();
     captureEnd();

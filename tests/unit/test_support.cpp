@@ -8,6 +8,10 @@
 #include "app/console.h"
 #include "app/dialogue.h"
 #include "app/state.h"
+#include "path/velocity_limit.h"
+#include "planner/boundary_curves.h"
+#include "planner/join.h"
+#include "planner/search.h"
 
 namespace {
 char* captureBuf = nullptr;
@@ -74,4 +78,17 @@ void prepareType(int type)
     captureBegin();
     prepareSearch();
     captureEnd();
+}
+
+bool joinDefaultArc(int steps)
+{
+    freshDefaults();
+    computeBoundaryCurves();
+    makeVelocityLimit();
+    resetSearch();
+    for (int k = 0; k < steps; ++k) runSearchStep();
+    sim.joinMark = 'f';
+    sim.NCHN += 1;
+    sim.chnStep[sim.NCHN] = sim.m;
+    return joinFinalTrajectory();
 }

@@ -11,6 +11,11 @@ void freshDefaults();
 // its report sent to a scratch stream.
 void prepareType(int type);
 
+// freshDefaults(), then the default arc searched with maximum acceleration for
+// `steps` trajectory points and joined onto its deceleration curve, as 'f' does:
+// records start, junction, end. False when the join is refused.
+bool joinDefaultArc(int steps);
+
 // Captures everything written through the console seam between begin and end.
 void captureBegin();
 std::string captureEnd();
