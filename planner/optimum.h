@@ -1,0 +1,41 @@
+// The exact minimum-time motion from rest to rest along the current path under
+// the two axis limits, found without a window: the answer key to a search.
+// Reads the path and limits of `sim` (cpType, curve parameters, sEnd, xamax,
+// yamax); leaves the search state as it found it. Writes only `optimum`.
+#pragma once
+
+constexpr int OPT_PROFILE_CAP = 20001;  // samples of the optimal profile
+constexpr int OPT_SWITCH_CAP = 64;      // switching points of the optimal motion
+
+// What happens at a switching point of the optimal motion.
+constexpr int OPT_ACC_TO_BRAKE = 1;     // from the largest to the smallest path acceleration
+constexpr int OPT_BRAKE_TO_ACC = 2;     // back to acceleration where braking touches the velocity limit
+constexpr int OPT_ALONG_LIMIT = 3;      // the motion follows the velocity limit curve from here
+
+struct OptSwitch {
+    double t = 0;       // time of the switch [s]
+    double s = 0;       // path parameter there
+    double v = 0;       // ds/dt there
+    double ax = 0;      // X-axis acceleration just after the switch [m/s^2]
+    double ay = 0;      // Y-axis acceleration just after the switch [m/s^2]
+    int kind = 0;       // OPT_ACC_TO_BRAKE, OPT_BRAKE_TO_ACC or OPT_ALONG_LIMIT
+};
+
+struct OptimumResult {
+    bool ok = false;                          // a motion was found
+    double tf = 0;                            // minimum positioning time [s]
+    int nProfile = 0;                         // index of the last profile sample
+    double profile[OPT_PROFILE_CAP][3] = {};  // (s, ds/dt, t), s increasing from 0 to sEnd
+    int nSwitch = 0;                          // number of switching points
+    OptSwitch sw[OPT_SWITCH_CAP];             // in increasing time
+};
+
+extern OptimumResult optimum;
+
+// Computes the optimal motion of the path and limits in force into `optimum`.
+// Returns optimum.ok.
+bool computeOptimum();
+
+// The optimal motion at time t (clamped to 0..tf): out = (s, ds/dt, x, y, ax, ay)
+// with the robot position (x, y) [m] and the axis accelerations [m/s^2].
+void optimumAt(double t, double out[6]);
