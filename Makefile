@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test bench accuracy clean
+.PHONY: all build run test bench accuracy install package clean
 
 all: build
 
@@ -33,6 +33,24 @@ bench:
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DCPTOC_BENCH=ON -DCPTOC_TESTS=OFF
 	cmake --build $(BUILD)-bench -j $(JOBS)
 	sh bench/run.sh $(BUILD)-bench
+
+# Install the programs, manual pages, menu entry and documents under PREFIX
+# (staged under DESTDIR when given): make install PREFIX=/usr DESTDIR=/tmp/stage
+PREFIX ?= /usr/local
+DESTDIR ?=
+install:
+	@sh scripts/deps.sh build
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target installables
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The Debian package $(BUILD)/cptoc_<version>_<arch>.deb.
+package:
+	@sh scripts/deps.sh package
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j $(JOBS) --target installables
+	cd $(BUILD) && cpack -G DEB
+	@ls -l $(BUILD)/cptoc_*.deb
 
 clean:
 	rm -rf $(BUILD)

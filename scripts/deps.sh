@@ -1,19 +1,22 @@
 #!/bin/sh
 # Makes sure the Debian packages that a make target needs are installed.
-# Usage: scripts/deps.sh build|test|bench
+# Usage: scripts/deps.sh build|package|test|bench
 # As root the missing packages are installed with apt-get; otherwise the exact
 # install line is printed and the script stops with status 1.
 set -eu
 
 build_pkgs="g++ cmake make freeglut3-dev libgl-dev libx11-dev libgtest-dev"
-test_pkgs="xvfb xdotool x11-utils imagemagick python3"
+test_pkgs="xvfb xdotool x11-utils imagemagick python3 lintian desktop-file-utils man-db"
 bench_pkgs="libbenchmark-dev"
+# The Debian package: dpkg-shlibdeps finds its run-time dependencies, file tells it the programs.
+package_pkgs="dpkg-dev file"
 
 case "${1:-build}" in
   build) want="$build_pkgs" ;;
-  test)  want="$build_pkgs $test_pkgs" ;;
-  bench) want="$build_pkgs $test_pkgs $bench_pkgs" ;;
-  *) echo "usage: $0 build|test|bench" >&2; exit 2 ;;
+  package) want="$build_pkgs $package_pkgs" ;;
+  test)  want="$build_pkgs $test_pkgs $package_pkgs" ;;
+  bench) want="$build_pkgs $test_pkgs $package_pkgs $bench_pkgs" ;;
+  *) echo "usage: $0 build|package|test|bench" >&2; exit 2 ;;
 esac
 
 missing=""
