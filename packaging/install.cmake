@@ -29,7 +29,9 @@ set(CPTOC_CHANGELOG ${CPTOC_GZ_DIR}/changelog)
 configure_file(${CPTOC_PACKAGING_DIR}/changelog.in ${CPTOC_CHANGELOG} @ONLY)
 set(CPTOC_GZ_FILES)
 foreach(page IN LISTS CPTOC_PROGRAMS)
-  set(src ${CPTOC_MAN_DIR}/${page}.1)
+  # The pages name the version in their footer (@PROJECT_VERSION@).
+  set(src ${CPTOC_GZ_DIR}/${page}.1)
+  configure_file(${CPTOC_MAN_DIR}/${page}.1 ${src} @ONLY)
   set(out ${CPTOC_GZ_DIR}/${page}.1.gz)
   add_custom_command(OUTPUT ${out}
     COMMAND ${CPTOC_GZIP} -9n -c ${src} > ${out}

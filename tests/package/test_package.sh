@@ -109,6 +109,8 @@ pass "dpkg-deb -c lists $(wc -l <"$tmp/paths") entries"
 # 4. The unpacked package runs.
 root="$tmp/root"
 dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x"
+gzip -dc "$root/usr/share/doc/cptoc/changelog.gz" 2>/dev/null | head -n 1 | grep -q "^cptoc ($version) " ||
+  fail "the changelog does not start with version $version"
 
 env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/cptoc" </dev/null >"$tmp/cptoc.out" 2>"$tmp/cptoc.err"
 status=$?
@@ -177,6 +179,7 @@ render "$man1/cptoc.1.gz" "$tmp/cptoc.man"
 for section in NAME SYNOPSIS DESCRIPTION KEYS "EXIT STATUS" "SEE ALSO"; do
   grep -q "^$section" "$tmp/cptoc.man" || fail "cptoc(1) has no $section section"
 done
+grep -q "^cptoc $version " "$tmp/cptoc.man" || fail "cptoc(1) does not name version $version in its footer"
 # Every window key of README's key table is described.
 for key in s t r c f 0 w W x X y Y k u ESC; do
   grep -Eq "^ +$key( |$)|^ +[a-z]+ / $key|^ +x X / y $key|^ +x X / $key|^ +x $key" "$tmp/cptoc.man" ||
