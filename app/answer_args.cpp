@@ -1,0 +1,296 @@
+// The command line of the answer key and the key notation of a session.
+// Reads the defaults of `sim` as old values; applyAnswerArgs writes path and limits.
+#include "app/answer_args.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <strings.h>
+
+#include "app/console.h"
+#include "app/entry_check.h"
+#include "app/state.h"
+
+namespace {
+
+constexpr int POSITIONAL = 5;   // TYPE D1 D2 XAMAX YAMAX
+constexpr int SHOWN_TOKEN = 40; // bytes of a refused token quoted in its message
+constexpr unsigned char ESC_KEY = 27;
+
+char keysText[KEYS_TEXT_CAP + 1];
+
+bool isBlank(unsigned char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+bool isEscName(const char* tok, long len)
+{
+    static const char* const names[] = {"ESC", "Esc", "esc", "Escape", "escape", "ESCAPE"};
+    for (const char* n : names)
+        if (static_cast<long>(std::strlen(n)) == len && std::strncmp(tok, n, static_cast<size_t>(len)) == 0)
+            return true;
+    return false;
+}
+
+void refuseToken(const char* tok, long len, const char* why)
+{
+    const int shown = len > SHOWN_TOKEN ? SHOWN_TOKEN : static_cast<int>(len);
+    conPrintf("\n  キー表記が不正です: \"%.*s%s\" %s", shown, tok, len > SHOWN_TOKEN ? "..." : "", why);
+}
+
+// One token: the key and its count. False (with the message) when refused.
+bool parseToken(const char* tok, long len, KeyRun* run)
+{
+    const unsigned char key = static_cast<unsigned char>(tok[0]);
+    if (key == ESC_KEY || isEscName(tok, len)) {
+        refuseToken(tok, len, "ESC は使えません(窓ではプログラムを終了させるキーです)");
+        return false;
+    }
+    if (key < 0x21 || key > 0x7e) {
+        refuseToken(tok, len, "キーは印字できる半角文字1つにしてください");
+        return false;
+    }
+    if (key == 'k' || key == 'u') {
+        refuseToken(tok, len, "k と u は使えません(窓ではコンソールの設定対話を始めるキーです)");
+        return false;
+    }
+    long count = 1;
+    if (len > 1) {
+        if (tok[1] != '*' || len == 2) {
+            refuseToken(tok, len, "は キー または キー*回数 の形にしてください");
+            return false;
+        }
+        count = 0;
+        for (long i = 2; i < len; ++i) {
+            const char c = tok[i];
+            if (c < '0' || c > '9') {
+                refuseToken(tok, len, "の回数は整数で書いてください");
+                return false;
+            }
+            count = count * 10 + (c - '0');
+            if (count > KEY_PRESS_MAX) break;  // the digits left cannot bring it back
+        }
+        if (count < 1 || count > KEY_PRESS_MAX) {
+            char why[96];
+            std::snprintf(why, sizeof why, "の回数は 1 から %ld にしてください", KEY_PRESS_MAX);
+            refuseToken(tok, len, why);
+            return false;
+        }
+    }
+    run->key = key;
+    run->count = count;
+    return true;
+}
+
+bool typeByName(const char* text, int* type)
+{
+    static const char* const names[TYPE_CAP] = {nullptr, "arc", "sine", "u", "slalom", "cam", "cycloid"};
+    for (int k = 1; k < TYPE_CAP; ++k)
+        if (strcasecmp(text, names[k]) == 0) {
+            *type = k;
+            return true;
+        }
+    return false;
+}
+
+// The two dimension entries of each path type, in the order of the dialogue's prompt.
+struct Dimensions {
+    EntryId first, second;  // second unused for the slalom (its count)
+    double old1, old2;      // the values in force, named by a refusal
+};
+
+Dimensions dimensionsOf(int type)
+{
+    const SimState& g = sim;
+    switch (type) {
+    case CP_ARC: return {ENTRY_ARC_R, ENTRY_ARC_DEG, g.arcR, g.sEnd[CP_ARC] * RAD2DEG};
+    case CP_SINE: return {ENTRY_SIN_L, ENTRY_SIN_A, g.sinL, g.sinA};
+    case CP_U: return {ENTRY_U_L, ENTRY_U_R, g.uL, g.uR};
+    case CP_SLALOM: return {ENTRY_SLM_R, ENTRY_SLM_R, g.slmR, 0.0};
+    case CP_CAM_ACC: return {ENTRY_CAM_L, ENTRY_CAM_H, g.camL, g.camH};
+    default: return {ENTRY_CYC_L, ENTRY_CYC_H, g.cycL, g.cycH};
+    }
+}
+
+// The option that takes the next argument as its value; nullptr when unknown.
+const char** optionSlot(const char* name, AnswerArgs* a)
+{
+    if (std::strcmp(name, "--keys") == 0) return &a->keysText;
+    if (std::strcmp(name, "--keys-file") == 0) return &a->keysFile;
+    if (std::strcmp(name, "--svg") == 0) return &a->svg;
+    if (std::strcmp(name, "--png") == 0) return &a->png;
+    if (std::strcmp(name, "--pdf") == 0) return &a->pdf;
+    if (std::strcmp(name, "--csv") == 0) return &a->csv;
+    return nullptr;
+}
+
+bool checkPositionals(const char* const* pos, AnswerArgs* a)
+{
+    bool ok = true;
+    int type = 0;
+    if (!typeByName(pos[0], &type)) {
+        if (!takeTypeText(pos[0], sim.cpType, &type)) return false;  // the dimensions depend on it
+    }
+    a->type = type;
+    const Dimensions d = dimensionsOf(type);
+    if (!takeRealText(d.first, pos[1], d.old1, &a->d1)) ok = false;
+    if (type == CP_SLALOM) {
+        if (!takeCountText(pos[2], sim.slmN, &a->count)) ok = false;
+    } else if (!takeRealText(d.second, pos[2], d.old2, &a->d2)) {
+        ok = false;
+    }
+    if (!takeRealText(ENTRY_XAMAX, pos[3], sim.xamax, &a->xamax)) ok = false;
+    if (!takeRealText(ENTRY_YAMAX, pos[4], sim.yamax, &a->yamax)) ok = false;
+    return ok;
+}
+
+}  // namespace
+
+bool parseKeys(const char* text, long length, KeySession* out)
+{
+    out->nRuns = 0;
+    out->presses = 0;
+    long i = 0;
+    // Each pass consumes at least one byte: the loop ends at `length`.
+    while (i < length) {
+        if (isBlank(static_cast<unsigned char>(text[i]))) {
+            ++i;
+            continue;
+        }
+        const long start = i;
+        while (i < length && !isBlank(static_cast<unsigned char>(text[i]))) ++i;
+        KeyRun run;
+        if (!parseToken(text + start, i - start, &run)) return false;
+        if (out->presses + run.count > KEY_PRESS_MAX) {
+            conPrintf("\n  キー操作が多すぎます: 合計 %ld 回を超えます", KEY_PRESS_MAX);
+            return false;
+        }
+        out->presses += run.count;
+        if (out->nRuns > 0 && out->run[out->nRuns - 1].key == run.key) {
+            out->run[out->nRuns - 1].count += run.count;
+            continue;
+        }
+        if (out->nRuns >= KEY_RUN_CAP) {
+            conPrintf("\n  キー操作が多すぎます: 続けて同じでないキーは %d 組までです", KEY_RUN_CAP);
+            return false;
+        }
+        out->run[out->nRuns++] = run;
+    }
+    return true;
+}
+
+bool readKeysFile(const char* path, KeySession* out)
+{
+    const bool useStdin = std::strcmp(path, "-") == 0;
+    FILE* f = useStdin ? stdin : std::fopen(path, "rb");
+    if (f == nullptr) {
+        conPrintf("\n  キー操作のファイル %s を読めません: %s", path, std::strerror(errno));
+        return false;
+    }
+    const size_t n = std::fread(keysText, 1, static_cast<size_t>(KEYS_TEXT_CAP) + 1, f);
+    const bool failed = std::ferror(f) != 0;
+    if (!useStdin) std::fclose(f);
+    if (failed) {
+        conPrintf("\n  キー操作のファイル %s を読めません", path);
+        return false;
+    }
+    if (n > static_cast<size_t>(KEYS_TEXT_CAP)) {
+        conPrintf("\n  キー操作のファイル %s が大きすぎます(%ld バイトまで)", path, KEYS_TEXT_CAP);
+        return false;
+    }
+    return parseKeys(keysText, static_cast<long>(n), out);
+}
+
+ArgsResult parseAnswerArgs(int argc, char** argv, AnswerArgs* a)
+{
+    *a = AnswerArgs{};
+    const char* pos[POSITIONAL] = {};
+    int nPos = 0;
+    bool ok = true;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) return ARGS_HELP;
+        if (std::strncmp(arg, "--", 2) == 0) {
+            const char** slot = optionSlot(arg, a);
+            if (slot == nullptr) {
+                conPrintf("\n  不明なオプションです: %s", arg);
+                ok = false;
+                continue;
+            }
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                conPrintf("\n  オプション %s の後に値がありません", arg);
+                ok = false;
+                continue;
+            }
+            *slot = argv[++i];
+            continue;
+        }
+        if (nPos < POSITIONAL) pos[nPos] = arg;
+        ++nPos;
+    }
+    if (a->keysText != nullptr && a->keysFile != nullptr) {
+        conPrintf("\n  --keys と --keys-file はどちらか一方にしてください");
+        ok = false;
+    }
+    if (nPos != POSITIONAL) {
+        conPrintf("\n  引数の数が違います: TYPE D1 D2 XAMAX YAMAX の %d 個が必要です(%d 個あります)", POSITIONAL, nPos);
+        return ARGS_BAD;
+    }
+    if (!checkPositionals(pos, a)) ok = false;
+    return ok ? ARGS_OK : ARGS_BAD;
+}
+
+void applyAnswerArgs(const AnswerArgs& a)
+{
+    SimState& g = sim;
+    switch (a.type) {
+    case CP_ARC:
+        g.arcR = a.d1;
+        g.sEnd[CP_ARC] = a.d2 * DEG2RAD;  // entered in degrees, as in the dialogue
+        break;
+    case CP_SINE: g.sinL = a.d1; g.sinA = a.d2; break;
+    case CP_U: g.uL = a.d1; g.uR = a.d2; break;
+    case CP_SLALOM: g.slmR = a.d1; g.slmN = a.count; break;
+    case CP_CAM_ACC: g.camL = a.d1; g.camH = a.d2; break;
+    case CP_CAM_CYCLOID: g.cycL = a.d1; g.cycH = a.d2; break;
+    default: return;  // parseAnswerArgs admits 1..6 only
+    }
+    g.cpType = a.type;
+    updateTypeTables(a.type);
+    g.xf = g.cpEnd[a.type][0];
+    g.yf = g.cpEnd[a.type][1];
+    g.xamax = a.xamax;
+    g.yamax = a.yamax;
+}
+
+void printAnswerUsage(bool full)
+{
+    conPrintf("\n使い方: cptoc-answer TYPE D1 D2 XAMAX YAMAX [--keys \"KEYS\" | --keys-file FILE]"
+              " [--svg FILE] [--png FILE] [--pdf FILE] [--csv FILE]");
+    if (!full) {
+        conPrintf("\n詳しくは cptoc-answer --help\n");
+        return;
+    }
+    double lo = 0, hi = 0;
+    conPrintf("\n\n最短時間制御の最適解(答え)を求め、キー操作を採点します。");
+    conPrintf("\nTYPE: 軌道曲線の番号または名前、D1 D2: その寸法(設定対話と同じ単位)");
+    entryRange(ENTRY_ARC_DEG, &lo, &hi);
+    conPrintf("\n  1 arc      円弧           D1=半径R[m]  D2=円弧角θf[deg] (%g 以下)", hi);
+    entryRange(ENTRY_SIN_L, &lo, &hi);
+    conPrintf("\n  2 sine     正弦波         D1=波長L[m] (%g 以下)  D2=振幅A[m]", hi);
+    conPrintf("\n  3 u        Ｕ字軌道       D1=直線部L[m]  D2=円弧部半径R[m]");
+    conPrintf("\n  4 slalom   スラローム     D1=半径R[m]  D2=円個数N (1 から 20 の整数)");
+    entryRange(ENTRY_CAM_L, &lo, &hi);
+    conPrintf("\n  5 cam      等加速度カム   D1=移動量L[m] (%g 以下)  D2=立ち上がり量H[m]", hi);
+    entryRange(ENTRY_CYC_L, &lo, &hi);
+    conPrintf("\n  6 cycloid  サイクロイドカム D1=移動量L[m] (%g 以下)  D2=立ち上がり量H[m]", hi);
+    conPrintf("\nXAMAX YAMAX: X,Y最大加速度[m/s^2]。寸法と加速度はどれも 0 より大きい有限の値");
+    conPrintf("\n\n--keys \"KEYS\"     窓のキー操作を再生して採点する。例: \"s*63 c s*8 f s*80\"");
+    conPrintf("\n                  空白で区切ったキー、回数は キー*回数 (1 から %ld)。k u ESC は使えない",
+              KEY_PRESS_MAX);
+    conPrintf("\n--keys-file FILE  キー操作をファイルから読む(- は標準入力)");
+    conPrintf("\n--svg/--png/--pdf FILE  位相平面と最適解の時間変化の図");
+    conPrintf("\n--csv FILE        最適解を 0.01[s] ごとに (t, s, ds/dt, x, y, ax, ay)");
+    conPrintf("\n終了状態: 0 正常、1 ファイルを書けない、2 引数の誤り\n");
+}

@@ -1,0 +1,27 @@
+// Output files of the answer key, written whole or not at all: each is written
+// under a temporary name beside it and renamed into place only when complete.
+// Reads `optimum` for the table of the optimal motion.
+#pragma once
+
+#include <cstdio>
+
+constexpr int OUT_PATH_CAP = 4096;  // longest output file name [B]
+
+struct OutFile {
+    FILE* f = nullptr;
+    const char* path = nullptr;
+    char tmp[OUT_PATH_CAP + 16] = {};  // path + ".XXXXXX"
+    bool failed = false;               // a write went wrong: the file is not kept
+};
+
+// Opens the temporary file beside path. False (with a console line) when it cannot.
+bool outOpen(OutFile* o, const char* path);
+// Writes n bytes; a failure is remembered and reported by outCommit.
+void outWrite(OutFile* o, const void* data, size_t n);
+// Closes the file and renames it to its name when every write succeeded; otherwise
+// removes it and prints a console line. True when the file is in place.
+bool outCommit(OutFile* o);
+
+// The optimal motion every 0.01 s from 0 to tf (the last row at tf): a header
+// line, then t, s, ds/dt, x, y, ax, ay separated by commas.
+bool writeOptimumCsv(const char* path);

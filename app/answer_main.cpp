@@ -1,0 +1,77 @@
+// The answer key: the minimum-time motion of a path computed without a window, a key
+// session replayed and graded against it, pictures and a table. Drives `sim` headless.
+#include <clocale>
+#include <cstring>
+
+#include "app/answer_args.h"
+#include "app/answer_files.h"
+#include "app/answer_report.h"
+#include "app/conditions.h"
+#include "app/console.h"
+#include "app/state.h"
+#include "planner/grade.h"
+#include "planner/optimum.h"
+#include "plot/figure.h"
+
+namespace {
+
+KeySession keys;  // the session of --keys / --keys-file
+
+// Output files after the report; false when any could not be written.
+bool writeOutputs(const AnswerArgs& a, bool withSession)
+{
+    bool ok = true;
+    if (a.svg != nullptr && !writeFigure(a.svg, FIG_SVG, withSession)) ok = false;
+    if (a.png != nullptr && !writeFigure(a.png, FIG_PNG, withSession)) ok = false;
+    if (a.pdf != nullptr && !writeFigure(a.pdf, FIG_PDF, withSession)) ok = false;
+    if (a.csv != nullptr && !writeOptimumCsv(a.csv)) ok = false;
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    conInitLocale();
+    std::setlocale(LC_NUMERIC, "C");  // '.' in every number, also in the table file
+    runQuietly(initDefaults);         // the defaults are the old values of refused arguments
+
+    // Refusals and the usage line go to standard error; the report alone to standard output.
+    conSetStreams(stderr, nullptr);
+    AnswerArgs a;
+    const ArgsResult parsed = parseAnswerArgs(argc, argv, &a);
+    if (parsed == ARGS_HELP) {
+        conSetStreams(nullptr, nullptr);
+        printAnswerUsage(true);
+        return 0;
+    }
+    bool ok = parsed == ARGS_OK;
+    if (ok && a.keysText != nullptr) ok = parseKeys(a.keysText, static_cast<long>(std::strlen(a.keysText)), &keys);
+    if (ok && a.keysFile != nullptr) ok = readKeysFile(a.keysFile, &keys);
+    if (!ok) {
+        printAnswerUsage(false);
+        return 2;
+    }
+    conSetStreams(nullptr, nullptr);
+
+    applyAnswerArgs(a);
+    prepareQuietly();
+    computeOptimum();
+    const double tfNormal = normalTimeForOptimum();
+    prepareQuietly();  // the search as the window starts it
+
+    printConditions();
+    printOptimumReport(tfNormal);
+    const bool withSession = a.keysText != nullptr || a.keysFile != nullptr;
+    if (withSession) {
+        conPrintf("\n\n/*************** キー操作の再生(窓のコンソール出力) ****************/");
+        const ReplayOutcome r = replaySession(keys);
+        printGrade(r);
+    }
+
+    conSetStreams(stderr, nullptr);
+    const bool filesOk = optimum.ok ? writeOutputs(a, withSession) : true;
+    if (!filesOk) conPrintf("\n");
+    conSetStreams(nullptr, nullptr);
+    return optimum.ok && filesOk ? 0 : 1;
+}

@@ -1,0 +1,82 @@
+// The answer key's report of the optimal motion and normal CP motion; the quiet
+// preparation of the path. Reads path, limits and `optimum`; uses the search tables.
+#include "app/answer_report.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "app/console.h"
+#include "app/dialogue.h"
+#include "app/state.h"
+#include "planner/normal_cp.h"
+#include "planner/optimum.h"
+
+namespace {
+
+char scratch[256];  // where withheld lines go when /dev/null cannot be opened
+
+const char* kindText(int kind)
+{
+    switch (kind) {
+    case OPT_ACC_TO_BRAKE: return "加速→減速";
+    case OPT_BRAKE_TO_ACC: return "減速→加速(速度制限に接する点)";
+    case OPT_ALONG_LIMIT: return "速度制限曲線に沿う";
+    default: return "";
+    }
+}
+
+}  // namespace
+
+void runQuietly(void (*fn)())
+{
+    FILE* sink = std::fopen("/dev/null", "w");
+    if (sink == nullptr) sink = fmemopen(scratch, sizeof scratch, "w");
+    FILE* const out = conOutStream();
+    if (sink != nullptr) conSetStreams(sink, conInStream());
+    fn();
+    conSetStreams(out, conInStream());
+    if (sink != nullptr) std::fclose(sink);
+}
+
+void prepareQuietly() { runQuietly(prepareSearch); }
+
+double normalTimeForOptimum()
+{
+    SimState& g = sim;
+    // Samples 0..n at multiples of dt0, the last one at or past tf; at most the table.
+    int n = static_cast<int>(std::ceil(optimum.tf / g.dt0));
+    if (!(n >= 1)) n = 1;
+    if (n > TRAJ_CAP - 1) n = TRAJ_CAP - 1;
+    for (int i = 0; i <= n; ++i) g.TIME[i] = i * g.dt0;
+    g.mf = n;
+    computeNormalCP();
+    return g.tfNormal;
+}
+
+void printOptimumReport(double tfNormal)
+{
+    conPrintf("\n\n/*************** 最短時間制御の最適解(自動計算) ********************/");
+    if (!optimum.ok) {
+        conPrintf("\n最適解が求まりませんでした");
+        conPrintf("\n/**************** 最適解終わり *************************************/");
+        conPrintf("\n");
+        return;
+    }
+    double at[6];
+    conPrintf("\n最適解の位置決め時間 tf=%7.4f[s]", optimum.tf);
+    const int n = optimum.nSwitch < OPT_SWITCH_CAP ? optimum.nSwitch : OPT_SWITCH_CAP;
+    conPrintf("\n\n最適解の加減速の切り替え回数 N=%d   加速度ACC[]は直後の値", n);
+    optimumAt(0.0, at);
+    conPrintf("\nt0=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f)", 0.0, at[0], at[1], at[4], at[5]);
+    for (int k = 0; k < n; ++k) {
+        const OptSwitch& w = optimum.sw[k];
+        conPrintf("\nt%d=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f) %s", k + 1, w.t, w.s, w.v, w.ax, w.ay,
+                  kindText(w.kind));
+    }
+    optimumAt(optimum.tf, at);
+    conPrintf("\ntf=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f)", optimum.tf, at[0], at[1], at[4], at[5]);
+    conPrintf("\n\n通常のCP制御位置決め時間 tf=%7.4f[s]", tfNormal);
+    if (optimum.tf > 0.0) conPrintf("\n通常のCP制御 / 最短時間制御 = %6.4f", tfNormal / optimum.tf);
+    conPrintf("\n/**************** 最適解終わり *************************************/");
+    conPrintf("\n");
+}
