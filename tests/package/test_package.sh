@@ -80,6 +80,7 @@ expect_no_file() {
 expect_file /usr/bin/cptoc
 expect_file /usr/share/man/man1/cptoc.1.gz
 expect_file /usr/share/applications/cptoc.desktop
+expect_file /usr/share/icons/hicolor/scalable/apps/cptoc.svg
 expect_file /usr/share/doc/cptoc/README.md
 expect_file /usr/share/doc/cptoc/copyright
 expect_file /usr/share/doc/cptoc/changelog.gz
@@ -162,7 +163,9 @@ desktop-file-validate "$desktop" >"$tmp/desktop.out" 2>&1 || fail "desktop-file-
 grep -qx 'Terminal=true' "$desktop" || fail "the desktop entry does not start a terminal"
 exec_line=$(sed -n 's/^Exec=//p' "$desktop")
 [ -x "$root/usr/bin/${exec_line%% *}" ] || fail "the desktop entry starts '$exec_line', not a program of the package"
-pass "desktop entry valid, Exec=$exec_line, Terminal=true"
+icon=$(sed -n 's/^Icon=//p' "$desktop")
+[ -f "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "the desktop entry's icon '$icon' is not in the package"
+pass "desktop entry valid, Exec=$exec_line, Icon=$icon, Terminal=true"
 
 # 7. The manual pages render without warnings.
 render() {
