@@ -114,6 +114,9 @@ struct SimState {
     int playK = 0;                     // final-trajectory index of the playback frame (search step)
     bool tableFullShown = false;       // the trajectory-table message was given (reset per search)
     bool recordsFullShown = false;     // the switching-record message was given (reset per search)
+    bool joinFullShown = false;        // the join-does-not-fit message was given (reset per search)
+    bool searchStopped = false;        // the last step failed: no new point until t, r, c, 0 or a join
+    int junctionIndex = 0;             // trajectory index of the junction of the last join
     double chnRec[REC_CAP][5] = {};    // switching records (t, s, ds/dt, ax, ay)
     int chnStep[REC_CAP] = {};         // trajectory index of each switching record
     double nctRec[REC_CAP][5] = {};    // axis-force switch records (t, s, ds/dt, ax, ay)

@@ -78,7 +78,10 @@ bool joinFinalTrajectory()
     if (!polylineCross(nA, g.phase, nB, g.bwdCurve, P, &i, &j, &u, &uB)) return false;
 
     int k = i + 1;
-    if (k + 1 > TRAJ_LAST) return false;
+    if (k + 1 > TRAJ_LAST) {
+        reportJoinDoesNotFit();
+        return false;
+    }
 
     // Dry run first: a completion that would not reach standstill inside the
     // tables refuses the join and leaves everything as it was.
@@ -86,7 +89,11 @@ bool joinFinalTrajectory()
     const double savedJunction[2] = {g.phase[k][0], g.phase[k][1]};
     g.phase[k][0] = P[0];
     g.phase[k][1] = P[1];
-    const double tJunction = g.TIME[i] + u * g.dt;
+    // The crossing's time within its segment; the segment lasted dt unless it
+    // was made before a change of the time step or ends a stopped trajectory.
+    double segment = g.dt;
+    if (std::fabs((g.TIME[i + 1] - g.TIME[i]) - segment) > 1e-9) segment = g.TIME[i + 1] - g.TIME[i];
+    const double tJunction = g.TIME[i] + u * segment;
     g.accSign = -1;
     double tEnd = 0.0;
     const int kEnd = completeToRest(k, tJunction, false, &tEnd);
@@ -95,21 +102,36 @@ bool joinFinalTrajectory()
         g.phase[k][1] = savedJunction[1];
         g.accSign = savedSign;
         if (kEnd == COMPLETION_FULL)
-            reportTableFull();
+            reportJoinDoesNotFit();
         else
             conPrintf("\n※ ここからは最終軌道へ乗せられません(減速が発散します)");
         return false;
     }
 
-    // Junction: the last switching record, with the accelerations after the switch.
-    g.chnStep[n] = k;
+    // The motion is the searched trajectory up to the crossing, then the
+    // deceleration curve: switches recorded at points past the crossing (a switch
+    // made a step late) or at its time do not belong to it.
+    int kept = 0;
+    while (kept + 1 < n && g.chnStep[kept + 1] <= i && g.chnRec[kept + 1][0] < tJunction) ++kept;
+    g.junctionIndex = k;
     g.TIME[k] = tJunction;
-    g.chnRec[n][0] = g.TIME[k];
-    g.chnRec[n][1] = P[0];
-    g.chnRec[n][2] = P[1];
-    phaseRhs(1, g.t, g.phase[k], g.accTab[k]);
-    g.chnRec[n][3] = g.accTab[k][1];
-    g.chnRec[n][4] = g.accTab[k][2];
+    g.accSign = -1;
+    if (kept % 2 == 1) {
+        // The trajectory was braking when it met the curve: braking goes on along
+        // it, so the crossing is no switch and the end record follows the last one.
+        n = kept;
+        phaseRhs(1, g.t, g.phase[k], g.accTab[k]);
+    } else {
+        // Junction: the last switching record, with the accelerations after the switch.
+        n = kept + 1;
+        g.chnStep[n] = k;
+        g.chnRec[n][0] = g.TIME[k];
+        g.chnRec[n][1] = P[0];
+        g.chnRec[n][2] = P[1];
+        phaseRhs(1, g.t, g.phase[k], g.accTab[k]);
+        g.chnRec[n][3] = g.accTab[k][1];
+        g.chnRec[n][4] = g.accTab[k][2];
+    }
 
     // Completion with maximum deceleration in steps of dt0.
     g.t = g.TIME[k];

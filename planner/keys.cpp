@@ -42,25 +42,11 @@ void clampForStep()
     if (g.m < 0) g.m = 0;
 }
 
-// Switch at m: a new switching record at the current point and the reversed sign,
-// with the accelerations just after the switch. Not made when the 30 records are used.
-void switchAtM()
+// Once the trajectory is joined (joined playback, or after the end) its records
+// are final: the search keys only step the playback, as 's' does.
+bool recordsFinal()
 {
-    SimState& g = sim;
-    if (g.NCHN + 1 > REC_CAP - 1) {
-        reportRecordsFull();
-        return;
-    }
-    if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
-    g.NCHN += 1;
-    g.chnStep[g.NCHN] = g.m;
-    g.chnRec[g.NCHN][0] = g.t;
-    g.chnRec[g.NCHN][1] = g.phase[g.m][0];
-    g.chnRec[g.NCHN][2] = g.phase[g.m][1];
-    g.accSign = -g.accSign;
-    phaseRhs(1, g.t, g.phase[g.m], g.accTab[g.m]);
-    g.chnRec[g.NCHN][3] = g.accTab[g.m][1];
-    g.chnRec[g.NCHN][4] = g.accTab[g.m][2];
+    return sim.joinMark == 'f' || sim.endMark == 'e';
 }
 
 // 'f': join onto the deceleration curve, or act as 's' when there is no junction.
@@ -70,7 +56,7 @@ void switchAtM()
 void joinKey()
 {
     SimState& g = sim;
-    if (g.joinMark == 'f' || g.endMark == 'e') {
+    if (recordsFinal()) {
         clampForStep();
         return;
     }
@@ -84,7 +70,8 @@ void joinKey()
     g.NCHN += 1;
     g.chnStep[g.NCHN] = g.m;
     if (joinFinalTrajectory()) {
-        g.m = g.chnStep[g.NCHN - 1];
+        g.m = g.junctionIndex;
+        g.searchStopped = false;
     } else {
         g.joinMark = '0';
         g.NCHN -= 1;
@@ -120,34 +107,56 @@ void onKey(unsigned char key, int /*x*/, int /*y*/)
         clampForStep();
         break;
     case 't':
+        if (recordsFinal()) {
+            clampForStep();
+            break;
+        }
         g.m -= 2;
         if (g.m < 0) g.m = 0;
         if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
         g.t = g.TIME[g.m];
         g.dt = g.dt0 / (g.nSub > 0 ? g.nSub : 1);
+        g.searchStopped = false;
+        trimRecords(g.m);
         break;
     case 'r':
+        if (recordsFinal()) {
+            clampForStep();
+            break;
+        }
         g.t -= g.dt;
         if (g.t < 0.0) g.t = 0.0;
         g.m -= 1;
         if (g.m < 0) g.m = 0;
-        switchAtM();
+        if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
+        g.searchStopped = false;
+        trimRecords(g.m);
+        switchAtPoint(g.m);
         g.dt = g.dt0;
         break;
     case 'c':
-        switchAtM();
+        if (recordsFinal()) {
+            clampForStep();
+            break;
+        }
+        if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
+        if (switchAtPoint(g.m)) g.searchStopped = false;
         g.dt = g.dt0;
         break;
     case 'f':
         joinKey();
         break;
     case '0':
+        // Joined or ended: the motion plays again from its first point, with its
+        // records. Searching: a fresh search from the start at rest.
         g.m = 0;
-        if (g.endMark != 'e') {
+        if (!recordsFinal()) {
             g.accSign = +1;
             g.dt = g.dt0;
             g.t = 0.0;
             g.NCHN = 0;
+            g.searchStopped = false;
+            restoreStartPoint();
         }
         break;
     case 'w':

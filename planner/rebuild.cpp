@@ -26,6 +26,11 @@ void rebuildFinalTrajectory()
     phaseRhs(1, 0.0, g.phase[0], acc);
     g.finalXY[0][2] = acc[1];
     g.finalXY[0][3] = acc[2];
+    // The start point's accelerations come from the rebuilt motion alone, not
+    // from whatever the search last wrote there.
+    g.accTab[0][0] = acc[0];
+    g.accTab[0][1] = acc[1];
+    g.accTab[0][2] = acc[2];
     g.mf = 0;
 
     int nRec = g.NCHN;
@@ -45,6 +50,12 @@ void rebuildFinalTrajectory()
 
         g.phase[g.mf][0] = g.chnRec[b - 1][1];
         g.phase[g.mf][1] = g.chnRec[b - 1][2];
+        // An interval shorter than dt0 adds no point; the clock then goes on
+        // from the record's own time, so that the motion ends at tf.
+        if (std::fabs(g.t - g.chnRec[b - 1][0]) > 1e-9) {
+            g.t = g.chnRec[b - 1][0];
+            if (g.mf > 0) g.TIME[g.mf] = g.t;
+        }
         const double h = g.dt / nSub;
 
         for (int q = 1; q <= e; ++q) {

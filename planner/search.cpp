@@ -14,6 +14,18 @@ namespace {
 
 constexpr int TRAJ_LAST = TRAJ_CAP - 1;  // 2000: the last trajectory index
 
+// Entry to := entry from in the trajectory tables (point, time, accelerations).
+void copyPoint(int from, int to)
+{
+    SimState& g = sim;
+    g.phase[to][0] = g.phase[from][0];
+    g.phase[to][1] = g.phase[from][1];
+    g.TIME[to] = g.TIME[from];
+    g.accTab[to][0] = g.accTab[from][0];
+    g.accTab[to][1] = g.accTab[from][1];
+    g.accTab[to][2] = g.accTab[from][2];
+}
+
 // Advances m by one, never past the trajectory tables' last entry. At the end
 // of the tables the last point is recomputed in place (as 's' does at its clamp).
 void advanceM()
@@ -42,6 +54,10 @@ int lookAhead(double (*curve)[2])
     for (int j = 0; j < steps; ++j) {
         rkgStep(g.t, g.dt0, curve[j], curve[j + 1], g.accNow, 2);
         n = j + 1;
+        if (!std::isfinite(curve[j + 1][0]) || !std::isfinite(curve[j + 1][1])) {
+            n = j;  // a point that is not a number is not drawn: the curve ends before it
+            break;
+        }
         if (std::fabs(g.accNow[1]) > g.xamax + AXIS_TOL) break;
         if (std::fabs(g.accNow[2]) > g.yamax + AXIS_TOL) break;
         if (curve[j + 1][1] < 0.0) break;
@@ -50,17 +66,48 @@ int lookAhead(double (*curve)[2])
     return n;
 }
 
-// Joined playback, or a searching step whose velocity became non-positive:
-// one more point of the trajectory is shown; reaching mf of a joined
-// trajectory ends the search (finishSearch, after the frame is presented).
+// Joined playback: one more point of the joined trajectory is shown; reaching
+// its last point mf ends the search (finishSearch, after the frame is presented).
 void playbackStep()
 {
     SimState& g = sim;
     advanceM();
-    if (g.m == g.mf || (g.joinMark == 'f' && g.m > g.mf)) {
-        if (g.m > g.mf) g.m = g.mf;
-        g.finishPending = true;
+    if (g.m == g.mf) g.finishPending = true;
+}
+
+// A searching step that ended the trajectory (standstill, or a step that left
+// the admissible region): the point after the last one repeats it, so the red
+// curve ends where the motion ended, and the search waits for 't', 'r', 'c',
+// '0' or a join. 't' then goes back to the point before the failed step.
+void stopSearch()
+{
+    SimState& g = sim;
+    const int last = g.m;
+    advanceM();
+    if (g.m != last) copyPoint(last, g.m);
+    g.searchStopped = true;
+}
+
+// One point of the search: dt in nSub Runge-Kutta-Gill sub-steps from y.
+// False when a sub-step leaves the admissible region (an axis beyond its limit
+// plus AXIS_TOL: the trajectory has crossed the velocity limit, where neither
+// sign has an admissible acceleration) or stops being a finite number.
+bool integrateStep(double y[2])
+{
+    SimState& g = sim;
+    const int nSub = g.nSub > 0 ? g.nSub : 1;
+    const double h = g.dt / nSub;
+    for (int k = 0; k < nSub; ++k) {
+        double yNew[2];
+        rkgStep(g.t, h, y, yNew, g.accNow, 2);
+        y[0] = yNew[0];
+        y[1] = yNew[1];
+        g.t += h;
+        if (!std::isfinite(y[0]) || !std::isfinite(y[1]) || !std::isfinite(g.accNow[0])) return false;
+        if (!(std::fabs(g.accNow[1]) <= g.xamax + AXIS_TOL)) return false;
+        if (!(std::fabs(g.accNow[2]) <= g.yamax + AXIS_TOL)) return false;
     }
+    return true;
 }
 
 }  // namespace
@@ -101,6 +148,9 @@ void resetSearch()
     g.playK = 0;
     g.tableFullShown = false;
     g.recordsFullShown = false;
+    g.joinFullShown = false;
+    g.searchStopped = false;
+    g.junctionIndex = 0;
 }
 
 void runSearchStep()
@@ -122,17 +172,23 @@ void runSearchStep()
         return;
     }
 
+    // A stopped trajectory gets no new point: stepping on from a point at rest,
+    // or from beyond the velocity limit, would only make a meaningless curve.
+    if (g.searchStopped) return;
+
     // Searching: one trajectory point of dt in nSub Runge-Kutta-Gill sub-steps.
     advanceM();
-    const int nSub = g.nSub > 0 ? g.nSub : 1;
-    const double h = g.dt / nSub;
+    const double tBefore = g.t;
     double y[2] = {g.phase[g.m - 1][0], g.phase[g.m - 1][1]};
-    for (int k = 0; k < nSub; ++k) {
-        double yNew[2];
-        rkgStep(g.t, h, y, yNew, g.accNow, 2);
-        y[0] = yNew[0];
-        y[1] = yNew[1];
-        g.t += h;
+    if (!integrateStep(y)) {
+        // The step would leave the admissible region: the trajectory ends at its
+        // last point. The clock has run one step, as for a step that stopped at
+        // rest, so that 'r' switches at the last point at its own time.
+        g.t = tBefore + g.dt;
+        copyPoint(g.m - 1, g.m);
+        conPrintf("\n※ 軌道が速度制限曲線を越えました。't'，'r' または '0' で戻ってください");
+        stopSearch();
+        return;
     }
     g.phase[g.m][0] = y[0];
     g.phase[g.m][1] = y[1];
@@ -141,8 +197,8 @@ void runSearchStep()
     g.accTab[g.m][2] = g.accNow[2];
     g.TIME[g.m] = g.t;
 
-    if (!(y[1] > 0.0)) {  // standstill or reversal: no look-ahead, one more point shown
-        playbackStep();
+    if (!(y[1] > 0.0)) {  // standstill or reversal: no look-ahead, the trajectory ends here
+        stopSearch();
         return;
     }
 
@@ -199,4 +255,97 @@ void reportRecordsFull()
     if (g.recordsFullShown) return;
     g.recordsFullShown = true;
     conPrintf("\n※ 切り替え点の表(30点)が一杯です。これ以上切り替えできません");
+}
+
+void reportJoinDoesNotFit()
+{
+    SimState& g = sim;
+    if (g.joinFullShown) return;
+    g.joinFullShown = true;
+    conPrintf("\n※ 軌道の表(2001点)に最終軌道が入りきりません。ここからは最終軌道へ乗せられません");
+}
+
+// ---- Switching records ----
+// Records 1..NCHN lie at strictly increasing points of the trajectory on the
+// screen (chnStep) and times, and their number is even exactly when accSign is
+// +1: each one is a change of sign of the trajectory that was computed.
+
+namespace {
+
+// A record of the switch at point m with the sign now in force, at time tRec.
+void appendRecord(int m, double tRec)
+{
+    SimState& g = sim;
+    g.NCHN += 1;
+    g.chnStep[g.NCHN] = m;
+    g.chnRec[g.NCHN][0] = tRec;
+    g.chnRec[g.NCHN][1] = g.phase[m][0];
+    g.chnRec[g.NCHN][2] = g.phase[m][1];
+    phaseRhs(1, tRec, g.phase[m], g.accTab[m]);
+    g.chnRec[g.NCHN][3] = g.accTab[m][1];
+    g.chnRec[g.NCHN][4] = g.accTab[m][2];
+}
+
+}  // namespace
+
+void trimRecords(int mNew)
+{
+    SimState& g = sim;
+    if (mNew < 0) mNew = 0;
+    if (mNew > TRAJ_LAST) mNew = TRAJ_LAST;
+    if (g.NCHN > REC_CAP - 1) g.NCHN = REC_CAP - 1;
+    while (g.NCHN >= 1 && g.chnStep[g.NCHN] > mNew) g.NCHN -= 1;
+    const int implied = (g.NCHN % 2 == 0) ? +1 : -1;
+    if (implied == g.accSign) return;
+    if (mNew == 0) {
+        // From rest only acceleration moves: the start keeps +1.
+        g.accSign = +1;
+        restoreStartPoint();
+    } else if (g.NCHN >= 1 && g.chnStep[g.NCHN] == mNew) {
+        g.NCHN -= 1;  // the kept sign undoes the switch made at this very point
+    } else if (g.NCHN + 1 <= REC_CAP - 1) {
+        appendRecord(mNew, g.TIME[mNew]);  // the steps from mNew on keep the sign of the dropped switch
+    } else {
+        g.accSign = implied;
+    }
+}
+
+bool switchAtPoint(int m)
+{
+    SimState& g = sim;
+    if (m <= 0) return false;  // at the start the motion can only accelerate
+    if (m > TRAJ_LAST) m = TRAJ_LAST;
+    // The clock is the time of point m except after a step that failed; then
+    // the record takes the point's own time.
+    double tRec = g.t;
+    if (std::fabs(tRec - g.TIME[m]) > 1e-9) {
+        tRec = g.TIME[m];
+        g.t = tRec;
+    }
+    if (g.NCHN >= 1 && (g.chnStep[g.NCHN] == m || g.chnRec[g.NCHN][0] >= tRec - 1e-9)) {
+        // A second switch at the point of the last one takes it back.
+        g.NCHN -= 1;
+        g.accSign = -g.accSign;
+        phaseRhs(1, g.t, g.phase[m], g.accTab[m]);
+        return true;
+    }
+    // A join still needs two records (junction and end) after this one.
+    if (g.NCHN + 1 > REC_CAP - 3) {
+        reportRecordsFull();
+        return false;
+    }
+    g.accSign = -g.accSign;
+    appendRecord(m, tRec);
+    return true;
+}
+
+void restoreStartPoint()
+{
+    SimState& g = sim;
+    const int sign = g.accSign;
+    g.accSign = +1;
+    phaseRhs(1, 0.0, g.phase[0], g.accTab[0]);
+    g.chnRec[0][3] = g.accTab[0][1];
+    g.chnRec[0][4] = g.accTab[0][2];
+    g.accSign = sign;
 }

@@ -30,3 +30,26 @@ int trajectoryPlotLast();
 void reportTableFull();
 // Console line given once per search when the 30 switching records are used up.
 void reportRecordsFull();
+
+// Console line given once per search when a join is refused because the
+// completion to standstill does not fit the trajectory tables.
+void reportJoinDoesNotFit();
+
+// Switching records describe the trajectory on the screen: records 1..NCHN lie
+// at strictly increasing points (chnStep) and times, and accSign is +1 exactly
+// when their number is even.
+
+// After a step back to point mNew: drops the records of the points given up,
+// and records the switch at mNew when the sign kept for the steps from mNew on
+// differs from the one the remaining records give (or takes back a record at
+// mNew itself). At the start the sign becomes +1.
+void trimRecords(int mNew);
+
+// Switch at point m: accSign reversed and a record of the point with the
+// accelerations just after the switch; a switch at the point of the last record
+// takes that record back. Not made at the start (m = 0), nor when the records
+// left could not hold a join (the console says so). True when the sign changed.
+bool switchAtPoint(int m);
+
+// accTab[0] and the accelerations of chnRec[0]: the start at rest under +1.
+void restoreStartPoint();

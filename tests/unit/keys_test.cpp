@@ -83,15 +83,22 @@ TEST_F(Keys, SmallStepKeyRestartsFromTheFirstPointWithATwentiethOfDt0)
     EXPECT_DOUBLE_EQ(sim.dt, 0.01);
 }
 
-TEST_F(Keys, ReverseAtTheStartRecordsASwitchAtIndexZeroWithTheClockNotBelowZero)
+// From rest only acceleration moves: 'r' back to the start makes no switch, and
+// the step it asks for is the first point again under +1 with dt0.
+TEST_F(Keys, ReverseBackToTheStartMakesNoSwitch)
 {
-    prepare(CP_ARC);
+    prepare(CP_U);
     press('r');
-    EXPECT_EQ(sim.NCHN, 1);
-    EXPECT_EQ(sim.chnStep[1], 0);
-    EXPECT_DOUBLE_EQ(sim.chnRec[1][0], 0.0);
-    EXPECT_EQ(sim.accSign, -1);
+    EXPECT_EQ(sim.NCHN, 0);
+    EXPECT_EQ(sim.accSign, +1);
+    EXPECT_EQ(sim.m, 1);
+    press('r');  // back from point 1 to point 0
+    EXPECT_EQ(sim.m, 1);
+    EXPECT_EQ(sim.NCHN, 0);
+    EXPECT_EQ(sim.accSign, +1);
     EXPECT_DOUBLE_EQ(sim.dt, 0.01);
+    EXPECT_NEAR(sim.phase[1][1], 2.0 * 0.01, 1e-9);  // accelerating on the straight
+    EXPECT_DOUBLE_EQ(sim.accTab[0][2], 2.0);
 }
 
 TEST_F(Keys, TwoSwitchesInARowRecordConsecutivePointsAndRestoreTheSign)
@@ -232,14 +239,22 @@ TEST_F(Keys, ZeroRestartsInEachState)
     EXPECT_EQ(sim.accSign, +1);
     EXPECT_NEAR(sim.TIME[1], 0.01, 1e-15);
 
-    // Joined playback: the mode stays, the playback runs again from index 1.
+    // Joined playback: the joined trajectory plays again from index 1 with its
+    // records, and the search ends with the same result.
     prepare(CP_ARC);
     searchToJoin();
     ASSERT_EQ(sim.joinMark, 'f');
+    const int joinedRecords = sim.NCHN;
+    const double joinedEnd = sim.chnRec[sim.NCHN][0];
+    press('s', 3);
     press('0');
     EXPECT_EQ(sim.joinMark, 'f');
     EXPECT_EQ(sim.m, 1);
-    EXPECT_EQ(sim.NCHN, 0);
+    EXPECT_EQ(sim.NCHN, joinedRecords);
+    for (int i = 0; i < 2000 && sim.endMark != 'e'; ++i) press('s');
+    ASSERT_EQ(sim.endMark, 'e');
+    EXPECT_EQ(sim.NCHN, joinedRecords);
+    EXPECT_DOUBLE_EQ(sim.tf, joinedEnd);
 
     // Ended: only the playback index restarts; the results stay.
     prepare(CP_ARC);
@@ -288,18 +303,31 @@ TEST_F(Keys, IndexNeverPassesTheTablesWhateverFramesCome)
     captureBegin();
 }
 
-TEST_F(Keys, SwitchesStopAtTheLastRecordAndJoinKeepsRoomForItsTwo)
+// Switches stop while the join still fits: the last two records are kept for
+// the junction and the end, so 'f' is never refused for want of records.
+// Switches stop while the join still fits: the last two records are kept for
+// the junction and the end, so 'f' is not refused for want of records.
+TEST_F(Keys, SwitchesStopWhileTheJoinStillFits)
 {
     prepare(CP_ARC);
-    press('c', 40);
-    EXPECT_EQ(sim.NCHN, REC_CAP - 1);
-    press('f', 3);  // no room for junction and end: acts as 's'
-    EXPECT_EQ(sim.NCHN, REC_CAP - 1);
-    EXPECT_EQ(sim.joinMark, '0');
-    EXPECT_TRUE(sim.accSign == 1 || sim.accSign == -1);
+    press('s', 10);
+    press('c', 26);  // back and forth: the sign is +1 again
+    ASSERT_EQ(sim.NCHN, 26);
+    ASSERT_EQ(sim.accSign, +1);
+    for (int i = 0; i < 150 && sim.phase[sim.m][0] < 0.9; ++i) press('s');
+    press('c');  // past the deceleration curve: the last switch the table allows
+    EXPECT_EQ(sim.NCHN, REC_CAP - 3);
+    press('s');
+    press('c');  // one more would leave no room for the join
+    EXPECT_EQ(sim.NCHN, REC_CAP - 3);
     const std::string out = captureEnd();
-    EXPECT_NE(out.find("\n※ 切り替え点の表(30点)が一杯です。これ以上切り替えできません"), std::string::npos);
+    const std::string msg = "\n※ 切り替え点の表(30点)が一杯です。これ以上切り替えできません";
+    EXPECT_NE(out.find(msg), std::string::npos);
     captureBegin();
+    press('f');  // joins at the crossing, before the late switch, which is dropped
+    EXPECT_EQ(sim.joinMark, 'f');
+    EXPECT_EQ(sim.NCHN, 28);
+    for (int j = 1; j <= sim.NCHN; ++j) EXPECT_LT(sim.chnRec[j - 1][0], sim.chnRec[j][0]) << j;
 }
 
 TEST_F(Keys, AWindowSystemFrameStepsLikeContinueWithoutTheClamp)
