@@ -50,7 +50,19 @@ double normalTimeForOptimum()
     for (int i = 0; i <= n; ++i) g.TIME[i] = i * g.dt0;
     g.mf = n;
     computeNormalCP();
-    return g.tfNormal;
+    const double tfNormal = g.tfNormal;
+    // The tables go back to the zeros of a program start: the window's search
+    // never sees what this comparison wrote.
+    for (int i = 0; i < TRAJ_CAP; ++i) {
+        g.TIME[i] = 0.0;
+        g.normalS[i][0] = g.normalS[i][1] = 0.0;
+        g.normalAcc[i][0] = g.normalAcc[i][1] = g.normalAcc[i][2] = 0.0;
+        g.normalXY[i][0] = g.normalXY[i][1] = 0.0;
+    }
+    g.tfNormal = 0.0;
+    g.mNormal = 0;
+    g.mf = 0;
+    return tfNormal;
 }
 
 void printOptimumReport(double tfNormal)

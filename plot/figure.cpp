@@ -175,7 +175,6 @@ void phasePlane(cairo_t* cr, const Panel& p, bool withSession)
     polyline(cr, p, g.vLimit, g.vLimitLast < VLIMIT_CAP ? g.vLimitLast : VLIMIT_CAP - 1, 1, INK, 2.0);
     polyline(cr, p, g.fwdCurve, g.fwdN < CURVE_CAP ? g.fwdN : CURVE_CAP - 1, 1, BLUE, 1.2);
     polyline(cr, p, g.bwdCurve, g.bwdN < CURVE_CAP ? g.bwdN : CURVE_CAP - 1, 1, BLUE, 1.2);
-    if (withSession) polyline(cr, p, g.phase, sessionLast(), 1, RED, 1.6);
 
     // The optimal profile: (s, ds/dt) are the first two of each (s, ds/dt, t) sample.
     cairo_save(cr);
@@ -193,6 +192,8 @@ void phasePlane(cairo_t* cr, const Panel& p, bool withSession)
     }
     cairo_stroke(cr);
     cairo_restore(cr);
+    // The session over the optimum, thinner: where it follows the optimum both show.
+    if (withSession) polyline(cr, p, g.phase, sessionLast(), 1, RED, 1.2);
 
     cairo_set_font_size(cr, FONT);
     const int n = optimum.nSwitch < OPT_SWITCH_CAP ? optimum.nSwitch : OPT_SWITCH_CAP;

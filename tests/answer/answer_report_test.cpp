@@ -1,0 +1,123 @@
+// The answer key's report: normal CP time as the window computes it, the optimum's
+// list in the window's list format, and a search state left as the window starts it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "app/answer_args.h"
+#include "app/answer_report.h"
+#include "app/state.h"
+#include "planner/grade.h"
+#include "planner/optimum.h"
+#include "test_support.h"
+
+namespace {
+
+KeySession keys;
+
+void answerType(int type)
+{
+    freshDefaults();
+    sim.cpType = type;
+    sim.xf = sim.cpEnd[type][0];
+    sim.yf = sim.cpEnd[type][1];
+    prepareQuietly();
+    ASSERT_TRUE(computeOptimum());
+}
+
+}  // namespace
+
+// The normal CP time of a completed window search on the default arc (the late
+// switch) and of the window's guided sessions on the six default paths.
+TEST(AnswerReport, NormalTimeIsTheWindowsComparison)
+{
+    answerType(CP_ARC);
+    const double mine = normalTimeForOptimum();
+    prepareQuietly();
+    const char* text = "s*63 c s*8 f s*80";
+    ASSERT_TRUE(parseKeys(text, 17, &keys));
+    captureBegin();
+    const ReplayOutcome r = replaySession(keys);
+    captureEnd();
+    ASSERT_TRUE(r.ended);
+    EXPECT_NEAR(mine, sim.tfNormal, 1e-9);
+
+    const double window[7] = {0, 1.4643, 3.6416, 2.9156, 3.8139, 1.7277, 1.8604};
+    for (int type = 1; type <= 6; ++type) {
+        answerType(type);
+        EXPECT_NEAR(normalTimeForOptimum(), window[type], 5.1e-5) << type;
+    }
+}
+
+TEST(AnswerReport, OptimumIsListedInTheWindowsFormat)
+{
+    for (int type = 1; type <= 6; ++type) {
+        answerType(type);
+        const double tfNormal = normalTimeForOptimum();
+        captureBegin();
+        printOptimumReport(tfNormal);
+        const std::string out = captureEnd();
+
+        const std::regex tLine(R"(^t(\d+)=[ -]\d+\.\d{4} S\[\]=\([ -]*\d+\.\d{4} [ -]*\d+\.\d{4}\) )"
+                               R"(ACC\[\]=\([ -]*\d+\.\d{4} [ -]*\d+\.\d{4}\)( \S+)?$)");
+        const std::regex tfLine(R"(^tf=[ -]\d+\.\d{4} S\[\]=\([ -]*\d+\.\d{4} [ -]*\d+\.\d{4}\) )"
+                                R"(ACC\[\]=\([ -]*\d+\.\d{4} [ -]*\d+\.\d{4}\)$)");
+        std::istringstream in(out);
+        std::string line;
+        int tLines = 0, tfLines = 0, n = -1;
+        double ratio = NAN, tfPrinted = NAN;
+        while (std::getline(in, line)) {
+            std::smatch m;
+            if (std::regex_match(line, m, tLine)) {
+                EXPECT_EQ(std::stoi(m[1]), tLines) << line;  // numbered from t0 in order
+                ++tLines;
+            } else if (std::regex_match(line, tfLine)) {
+                ++tfLines;
+                tfPrinted = std::strtod(line.c_str() + 3, nullptr);
+            } else if (std::sscanf(line.c_str(), "最適解の加減速の切り替え回数 N=%d", &n) == 1) {
+            } else if (line.rfind("通常のCP制御 / 最短時間制御 = ", 0) == 0) {
+                ratio = std::strtod(line.c_str() + std::string("通常のCP制御 / 最短時間制御 = ").size(), nullptr);
+            }
+        }
+        EXPECT_EQ(n, optimum.nSwitch) << type;
+        EXPECT_EQ(tLines, optimum.nSwitch + 1) << out;  // the start, then each switch
+        EXPECT_EQ(tfLines, 1) << out;
+        EXPECT_NEAR(tfPrinted, optimum.tf, 5e-5);
+        EXPECT_NEAR(ratio, tfNormal / optimum.tf, 5e-5);
+    }
+}
+
+// What the answer computes before a replay leaves the search as a dialogue leaves it.
+TEST(AnswerReport, SearchIsPreparedAfreshAfterTheAnswer)
+{
+    answerType(CP_SINE);
+    normalTimeForOptimum();
+    prepareQuietly();
+    static SimState after;
+    after = sim;
+    prepareType(CP_SINE);
+    EXPECT_EQ(after.m, 0);
+    EXPECT_EQ(after.mf, sim.mf);
+    EXPECT_EQ(after.mNormal, sim.mNormal);
+    EXPECT_EQ(after.t, sim.t);
+    EXPECT_EQ(after.NCHN, sim.NCHN);
+    EXPECT_EQ(after.endMark, sim.endMark);
+    EXPECT_EQ(after.joinMark, sim.joinMark);
+    EXPECT_EQ(after.accSign, sim.accSign);
+    EXPECT_EQ(after.dt, sim.dt);
+    EXPECT_EQ(after.fwdN, sim.fwdN);
+    EXPECT_EQ(after.bwdN, sim.bwdN);
+    EXPECT_EQ(after.vLimitLast, sim.vLimitLast);
+    EXPECT_EQ(after.tfNormal, sim.tfNormal);
+    for (int i = 0; i < TRAJ_CAP; ++i) {
+        ASSERT_EQ(after.TIME[i], sim.TIME[i]) << i;
+        ASSERT_EQ(after.phase[i][1], sim.phase[i][1]) << i;
+        ASSERT_EQ(after.normalS[i][0], sim.normalS[i][0]) << i;
+        ASSERT_EQ(after.normalXY[i][1], sim.normalXY[i][1]) << i;
+    }
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(after.chnRec[0][i], sim.chnRec[0][i]);
+}

@@ -1,0 +1,155 @@
+// Replay of key sessions through the window's key commands and frames, and the grade:
+// frame counts, the end-of-search lines, the stop point, and the comparison figures.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "app/answer_args.h"
+#include "app/answer_report.h"
+#include "app/state.h"
+#include "planner/grade.h"
+#include "planner/keys.h"
+#include "planner/optimum.h"
+#include "test_support.h"
+
+namespace {
+
+KeySession keys;
+
+const char* const END_LINE = "\n\n位相平面上の軌道探索終了";
+
+// The default arc prepared as the answer key prepares it, the optimum computed.
+void answerDefaultArc()
+{
+    freshDefaults();
+    prepareQuietly();
+    ASSERT_TRUE(computeOptimum());
+}
+
+ReplayOutcome replay(const char* text, std::string* console)
+{
+    captureBegin();
+    const bool ok = parseKeys(text, static_cast<long>(std::string(text).size()), &keys);
+    const ReplayOutcome r = replaySession(keys);
+    *console = captureEnd();
+    EXPECT_TRUE(ok) << text;
+    return r;
+}
+
+int count(const std::string& hay, const std::string& needle)
+{
+    int n = 0;
+    for (size_t p = hay.find(needle); p != std::string::npos; p = hay.find(needle, p + 1)) ++n;
+    return n;
+}
+
+double numberAfter(const std::string& s, const std::string& label, size_t from = 0)
+{
+    const size_t p = s.find(label, from);
+    if (p == std::string::npos) return NAN;
+    return std::strtod(s.c_str() + p + label.size(), nullptr);
+}
+
+}  // namespace
+
+TEST(Replay, OneFrameForTheFirstShowingThenOnePerCommandKey)
+{
+    answerDefaultArc();
+    std::string console;
+    const ReplayOutcome r = replay("s*20", &console);
+    EXPECT_EQ(r.presses, 20);
+    EXPECT_EQ(r.frames, 21);
+    EXPECT_EQ(sim.m, 21);                      // one trajectory point per frame
+    EXPECT_NEAR(sim.TIME[sim.m], 0.21, 1e-12);  // of dt0 each
+    EXPECT_FALSE(r.ended);
+    EXPECT_EQ(console, "");
+
+    // View keys step the search as well; unassigned keys give no frame.
+    answerDefaultArc();
+    const ReplayOutcome v = replay("s*5 a w s*3 a a x Y s", &console);
+    EXPECT_EQ(v.presses, 15);
+    EXPECT_EQ(v.frames, 1 + 5 + 1 + 3 + 2 + 1);
+    EXPECT_EQ(sim.m, v.frames);
+}
+
+TEST(Replay, AnEndedSessionPrintsTheEndOfSearchOnceAndIsGraded)
+{
+    answerDefaultArc();
+    std::string console;
+    const ReplayOutcome r = replay("s*63 c s*8 f s*80", &console);
+    ASSERT_TRUE(r.ended);
+    EXPECT_EQ(count(console, END_LINE), 1);
+    EXPECT_EQ(console.find(END_LINE), 0u);  // nothing of the session before its end lines
+    EXPECT_NE(console.find("関節トルク切り替え回数 NCT="), std::string::npos);
+
+    captureBegin();
+    printGrade(r);
+    const std::string grade = captureEnd();
+    const double tfKeys = numberAfter(grade, "キー操作の位置決め時間 tf=");
+    const double tfOpt = numberAfter(grade, "最適解 tf=");
+    EXPECT_NEAR(tfKeys, sim.chnRec[sim.NCHN][0], 5e-5);
+    EXPECT_NEAR(tfKeys, numberAfter(console, "最短時間制御位置決め時間 tf="), 5e-5);
+    EXPECT_NEAR(tfOpt, optimum.tf, 5e-5);
+    // No key session beats the optimum beyond the search's step error.
+    EXPECT_GE(tfKeys, tfOpt * (1.0 - 1e-3));
+    const double pct = numberAfter(grade, "[s] (");
+    EXPECT_NEAR(pct, (sim.chnRec[sim.NCHN][0] / optimum.tf - 1.0) * 100.0, 0.006);
+    // One line per switching record between the start and the end record.
+    EXPECT_EQ(count(grade, ")  最適解 t"), sim.NCHN - 1);
+    EXPECT_EQ(count(grade, "届いていません"), 0);
+}
+
+TEST(Replay, AnUnfinishedSessionSaysWhereItStopped)
+{
+    answerDefaultArc();
+    std::string console;
+    const ReplayOutcome r = replay("s*30 c s*4", &console);
+    EXPECT_FALSE(r.ended);
+    captureBegin();
+    printGrade(r);
+    const std::string grade = captureEnd();
+    EXPECT_NE(grade.find("キー操作は軌道探索の終わりまで届いていません"), std::string::npos);
+    char where[128];
+    std::snprintf(where, sizeof where, "止まった所 m=%d t=%7.4f[s] S[]=(%7.4f %7.4f)", 36, sim.TIME[36],
+                  sim.phase[36][0], sim.phase[36][1]);
+    EXPECT_NE(grade.find(where), std::string::npos) << grade;
+    EXPECT_EQ(count(grade, ")  最適解 t"), 1);  // the one switch made so far
+    EXPECT_NEAR(numberAfter(grade, "\nt1="), 0.31, 1e-9);
+}
+
+TEST(Replay, FollowsTheSameKeysAsDrivingOnKeyByHand)
+{
+    // The replay against the procedure written out: the first frame, then onKey.
+    const char* text = "s*40 t s*3 r s*2 c s*20 f s*5 0 s*64 c s*9 f s*90";
+    answerDefaultArc();
+    std::string viaReplay;
+    replay(text, &viaReplay);
+    const double tfReplay = sim.tf;
+
+    answerDefaultArc();
+    ASSERT_TRUE(parseKeys(text, static_cast<long>(std::string(text).size()), &keys));
+    captureBegin();
+    computeFrame();  // the window's first showing
+    for (int i = 0; i < keys.nRuns; ++i)
+        for (long c = 0; c < keys.run[i].count; ++c) onKey(keys.run[i].key, 0, 0);
+    const std::string byHand = captureEnd();
+    EXPECT_EQ(viaReplay, byHand);
+    EXPECT_EQ(tfReplay, sim.tf);
+}
+
+TEST(Grade, NearestOptimalSwitchIsTheClosestInS)
+{
+    optimum = OptimumResult{};
+    EXPECT_EQ(nearestOptimalSwitch(0.5), -1);
+    optimum.nSwitch = 3;
+    optimum.sw[0].s = 0.2;
+    optimum.sw[1].s = 0.9;
+    optimum.sw[2].s = 1.4;
+    EXPECT_EQ(nearestOptimalSwitch(0.5), 0);
+    EXPECT_EQ(nearestOptimalSwitch(0.6), 1);
+    EXPECT_EQ(nearestOptimalSwitch(1.2), 2);
+    EXPECT_EQ(nearestOptimalSwitch(-5.0), 0);
+    EXPECT_EQ(nearestOptimalSwitch(9.0), 2);
+}

@@ -1,0 +1,191 @@
+# The answer key as a user runs it: exit statuses, what goes to which stream, bad
+# arguments that write nothing, and pictures and the table read back by other tools.
+"""Usage: python3 test_answer_cli.py <path-to-cptoc-answer>"""
+
+import csv
+import math
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import xml.etree.ElementTree as ET
+
+ANSWER = None
+ENV = dict(os.environ, LC_ALL="C.UTF-8")
+LATE_SWITCH = "s*63 c s*8 f s*80"
+
+
+def run(*args, stdin=None):
+    r = subprocess.run([ANSWER] + list(args), capture_output=True, timeout=120, env=ENV,
+                       input=stdin if stdin is not None else b"")
+    return r.returncode, r.stdout.decode("utf-8"), r.stderr.decode("utf-8")
+
+
+def tool(*argv):
+    return subprocess.run(list(argv), capture_output=True, timeout=60, check=True).stdout.decode()
+
+
+class Usage(unittest.TestCase):
+    def test_help_goes_to_standard_output_with_status_0(self):
+        status, out, err = run("--help")
+        self.assertEqual(status, 0)
+        self.assertEqual(err, "")
+        self.assertIn("使い方: cptoc-answer TYPE D1 D2 XAMAX YAMAX", out)
+        for name in ("arc", "sine", "u", "slalom", "cam", "cycloid", "--keys-file", "--csv"):
+            self.assertIn(name, out)
+
+    def test_no_arguments_is_a_usage_error(self):
+        status, out, err = run()
+        self.assertEqual(status, 2)
+        self.assertEqual(out, "")
+        self.assertIn("使い方:", err)
+
+
+class BadArguments(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+
+    def tearDown(self):
+        shutil.rmtree(self.dir)
+
+    def outputs(self):
+        return ["--svg", os.path.join(self.dir, "a.svg"), "--png", os.path.join(self.dir, "a.png"),
+                "--pdf", os.path.join(self.dir, "a.pdf"), "--csv", os.path.join(self.dir, "a.csv")]
+
+    def test_each_refusal_names_its_fault_writes_nothing_and_exits_2(self):
+        cases = [
+            (["1", "0.5", "90", "2"], "5 個が必要です"),
+            (["9", "0.5", "90", "2", "2"], "c=9 は 1 から 6"),
+            (["helix", "0.5", "90", "2", "2"], "c は数値として読めません"),
+            (["arc", "0", "90", "2", "2"], "半径R=0 は 0 より大きい有限の値"),
+            (["arc", "0.5", "ninety", "2", "2"], "円弧角θf は数値として読めません"),
+            (["slalom", "0.2", "3.5", "2", "2"], "円個数N"),
+            (["sine", "1", "0.5", "-2", "2"], "xamax=-2"),
+            (["cam", "0.5", "0.5", "2", "2", "--keys", "s*63 k"], "k と u は使えません"),
+            (["cam", "0.5", "0.5", "2", "2", "--keys", "s*100001"], "の回数は 1 から 100000"),
+            (["cam", "0.5", "0.5", "2", "2", "--keys", "Escape"], "ESC は使えません"),
+            (["cam", "0.5", "0.5", "2", "2", "--keys-file", "/nonexistent/keys"], "/nonexistent/keys を読めません"),
+            (["cam", "0.5", "0.5", "2", "2", "--gif", "a.gif"], "不明なオプションです: --gif"),
+        ]
+        for args, says in cases:
+            status, out, err = run(*(args + self.outputs()))
+            self.assertEqual(status, 2, args)
+            self.assertEqual(out, "", args)
+            self.assertIn(says, err, args)
+            self.assertIn("使い方: cptoc-answer", err, args)
+            self.assertEqual(os.listdir(self.dir), [], args)
+
+    def test_a_file_that_cannot_be_written_is_reported_and_left_out(self):
+        blocked = os.path.join(self.dir, "sub")
+        os.mkdir(blocked)  # a directory where the picture should go
+        good = os.path.join(self.dir, "ok.csv")
+        status, out, err = run("1", "0.5", "90", "2", "2", "--png", os.path.join(self.dir, "no", "a.png"),
+                               "--svg", blocked, "--csv", good)
+        self.assertEqual(status, 1)
+        self.assertIn("最適解の位置決め時間 tf=", out)  # the report itself is complete
+        self.assertIn("no/a.png を書けません", err)
+        self.assertIn("sub を書けません", err)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["ok.csv", "sub"])
+        self.assertEqual(os.listdir(blocked), [])
+
+
+class Report(unittest.TestCase):
+    def test_default_arc_report(self):
+        status, out, err = run("arc", "0.5", "90", "2", "2")
+        self.assertEqual((status, err), (0, ""))
+        self.assertTrue(out.startswith("\n\n/*************** 設定した最短時間制御の条件"))
+        self.assertIn("CP軌道：1 円弧", out)
+        self.assertIn("最適解の位置決め時間 tf= 1.2746[s]", out)
+        self.assertIn("通常のCP制御位置決め時間 tf= 1.4643[s]", out)
+        self.assertIn("通常のCP制御 / 最短時間制御 = 1.1488", out)
+        self.assertNotIn("キー操作", out)  # no session, no replay and no grade
+        self.assertNotIn("描画画面へ", out)
+        self.assertTrue(out.endswith("\n"))
+
+    def test_keys_from_a_file_and_from_standard_input_equal_keys_on_the_line(self):
+        status, direct, _ = run("1", "0.5", "90", "2", "2", "--keys", LATE_SWITCH)
+        self.assertEqual(status, 0)
+        self.assertIn("\n\n位相平面上の軌道探索終了\n", direct)
+        self.assertIn("キー操作 153 回、描画 154 回", direct)
+        with tempfile.NamedTemporaryFile("w", suffix=".keys", delete=False) as f:
+            f.write("s*63\nc\n  s*8\tf\n\ns*80\n")
+        try:
+            self.assertEqual(run("1", "0.5", "90", "2", "2", "--keys-file", f.name), (0, direct, ""))
+        finally:
+            os.unlink(f.name)
+        self.assertEqual(run("1", "0.5", "90", "2", "2", "--keys-file", "-", stdin=LATE_SWITCH.encode()),
+                         (0, direct, ""))
+
+    def test_unfinished_session_says_where_it_stopped(self):
+        status, out, _ = run("u", "0.4", "0.4", "2", "2", "--keys", "s*20")
+        self.assertEqual(status, 0)
+        self.assertIn("キー操作は軌道探索の終わりまで届いていません", out)
+        self.assertIn("止まった所 m=21 t= 0.2100[s]", out)
+        self.assertNotIn("位相平面上の軌道探索終了", out)
+
+
+class Files(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+
+    def tearDown(self):
+        shutil.rmtree(self.dir)
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def test_pictures_are_valid_files_of_their_format_and_size(self):
+        status, out, err = run("cycloid", "0.5", "0.5", "2", "2", "--keys", "s*60 c f*200",
+                               "--png", self.path("a.png"), "--svg", self.path("a.svg"), "--pdf", self.path("a.pdf"))
+        self.assertEqual((status, err), (0, ""))
+        self.assertEqual(tool("identify", "-format", "%m %w %h", self.path("a.png")), "PNG 1200 600")
+        # SVG: well-formed XML of the asked size, and rendered by librsvg at that size.
+        root = ET.parse(self.path("a.svg")).getroot()
+        self.assertTrue(root.tag.endswith("svg"))
+        self.assertEqual((root.get("width"), root.get("height")), ("1200pt", "600pt"))
+        # 1200 x 600 pt is 1200 x 600 px at 72 dots per inch.
+        tool("rsvg-convert", "--dpi-x", "72", "--dpi-y", "72", "-o", self.path("svg.png"), self.path("a.svg"))
+        self.assertEqual(tool("identify", "-format", "%m %w %h", self.path("svg.png")), "PNG 1200 600")
+        info = tool("pdfinfo", self.path("a.pdf"))
+        self.assertRegex(info, r"Pages:\s+1\n")
+        self.assertRegex(info, r"Page size:\s+1200 x 600 pts")
+        self.assertEqual(sorted(os.listdir(self.dir)), ["a.pdf", "a.png", "a.svg", "svg.png"])
+
+    def test_table_of_the_optimal_motion(self):
+        status, out, _ = run("arc", "0.5", "90", "2", "2", "--csv", self.path("t.csv"))
+        self.assertEqual(status, 0)
+        tf = float(out.split("最適解の位置決め時間 tf=")[1].split("[")[0])
+        with open(self.path("t.csv")) as f:
+            rows = list(csv.reader(f))
+        self.assertEqual(rows[0], ["t", "s", "ds/dt", "x", "y", "ax", "ay"])
+        data = [[float(v) for v in r] for r in rows[1:]]
+        times = [r[0] for r in data]
+        for a, b in zip(times, times[1:-1]):
+            self.assertAlmostEqual(b - a, 0.01, places=6)
+        self.assertLessEqual(times[-1] - times[-2], 0.01 + 1e-9)
+        self.assertAlmostEqual(times[-1], tf, places=4)
+        first, last = data[0], data[-1]
+        self.assertEqual(first[1:3], [0.0, 0.0])  # at rest at s = 0
+        self.assertAlmostEqual(last[1], math.pi / 2, places=5)
+        self.assertAlmostEqual(last[2], 0.0, places=5)
+        self.assertAlmostEqual(first[3], 0.5, places=6)  # the arc from (0.5, 0) to (0, 0.5)
+        self.assertAlmostEqual(last[4], 0.5, places=5)
+        for r in data:
+            self.assertAlmostEqual(math.hypot(r[3], r[4]), 0.5, places=5)
+            self.assertLessEqual(abs(r[5]), 2.0 + 1e-5)
+            self.assertLessEqual(abs(r[6]), 2.0 + 1e-5)
+            self.assertGreaterEqual(r[2], -1e-9)
+        # s grows as the integral of ds/dt (trapezoids over 0.01 s).
+        for a, b in zip(data, data[1:]):
+            self.assertAlmostEqual(b[1] - a[1], (a[2] + b[2]) / 2 * (b[0] - a[0]), delta=2e-4)
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 2:
+        print(__doc__)
+        sys.exit(2)
+    ANSWER = os.path.abspath(sys.argv[1])
+    result = unittest.main(argv=[sys.argv[0], "-v"], exit=False).result
+    sys.exit(0 if result.wasSuccessful() else 1)
