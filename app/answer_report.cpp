@@ -40,7 +40,11 @@ void runQuietly(void (*fn)())
 
 void prepareQuietly() { runQuietly(prepareSearch); }
 
-double normalTimeForOptimum()
+namespace {
+
+// Normal CP motion checked at the times 0, dt0, ... up to the optimal tf; its lines
+// (a cut at the end of the tables) are withheld with the rest of the preparation.
+void normalForOptimum()
 {
     SimState& g = sim;
     // Samples 0..n at multiples of dt0, the last one at or past tf; at most the table.
@@ -50,6 +54,14 @@ double normalTimeForOptimum()
     for (int i = 0; i <= n; ++i) g.TIME[i] = i * g.dt0;
     g.mf = n;
     computeNormalCP();
+}
+
+}  // namespace
+
+double normalTimeForOptimum()
+{
+    SimState& g = sim;
+    runQuietly(normalForOptimum);
     const double tfNormal = g.tfNormal;
     // The tables go back to the zeros of a program start: the window's search
     // never sees what this comparison wrote.
