@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "app/console.h"
 #include "app/state.h"
 #include "planner/bounds.h"
 
@@ -65,4 +66,14 @@ void computeBoundaryCurves()
     g.bwdCurve[0][0] = g.sEnd[g.cpType];
     g.bwdCurve[0][1] = g.vEnd[g.cpType];
     g.bwdN = integrateCurve(g.bwdCurve, -DT_FINE / nSub, false, &g.bwdStopViolated);
+
+    // A curve that fills its table without meeting the velocity limit or the
+    // other end of the path: with limits this low the motion is too slow for
+    // the tables. Without the whole deceleration curve 'f' finds no junction.
+    const bool bwdShort = g.bwdN == LAST && !g.bwdStopViolated && g.bwdCurve[LAST][0] >= 0.0;
+    const bool fwdShort = g.fwdN == LAST && !fwdViolated && g.fwdCurve[LAST][0] <= g.sEnd[g.cpType];
+    if (bwdShort)
+        conPrintf("\n※ 最大減速曲線が表(3001点)の終わりで途切れました。このままでは'f'で最終軌道へ乗せられません(最大加速度を大きくしてください)");
+    else if (fwdShort)
+        conPrintf("\n※ 最大加速曲線が表(3001点)の終わりで途切れました。速度制限曲線にも経路の終わりにも届いていません(最大加速度を大きくしてください)");
 }

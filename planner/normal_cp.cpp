@@ -139,6 +139,6 @@ void computeNormalCP()
         }
         writePoint(idx, p, tau);
     }
-    if (idx == TRAJ_LAST) reportTableFull();
+    if (idx == TRAJ_LAST && g.TIME[idx] < p.tfN) reportTableFull();  // cut before its end
     g.mNormal = idx;
 }

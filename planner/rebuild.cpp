@@ -96,6 +96,13 @@ void rebuildFinalTrajectory()
         g.finalXY[g.mf][2] = g.accTab[g.mf][1];
         g.finalXY[g.mf][3] = g.accTab[g.mf][2];
         if (b == nRec) {  // the end of the motion: the axes come to rest
+            // The velocity reaches zero within the last sub-step, a hair before
+            // the recorded end; the motion rests at the goal until then, so its
+            // last point carries the time of the end record.
+            if (g.mf > 0 && std::fabs(g.TIME[g.mf] - g.chnRec[b][0]) < g.dt0) {
+                g.TIME[g.mf] = g.chnRec[b][0];
+                g.t = g.TIME[g.mf];
+            }
             g.accTab[g.mf][1] = g.accTab[g.mf][2] = 0.0;
             g.finalXY[g.mf][2] = g.finalXY[g.mf][3] = 0.0;
             g.chnRec[b][3] = g.chnRec[b][4] = 0.0;

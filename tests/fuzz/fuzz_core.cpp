@@ -16,9 +16,12 @@
 // refused join), nothing but lastKey changed by unassigned keys and ESC, the
 // path, limits and curves unchanged between dialogues, the results unchanged
 // during playback; after every dialogue a fresh search with the entries of a
-// well-formed input in force. While the values in force are physical, the
-// tables the frame draws from hold numbers (see reliablePoint for the part of
-// a trajectory that must).
+// well-formed input in force. While the values in force are physical, every
+// table entry in use holds a number and the switching records describe the
+// trajectory on the screen (strictly increasing times and points, the sign in
+// force given by their number). After every search that ends: the printed
+// goal time is TIME[mf], the rebuilt motion stays under the velocity limit and
+// within the axis limits, and follows the trajectory that was joined.
 //
 // Usage: fuzz_core [--seconds S] [--seed N] [--sessions N] [--session K] [--verbose] [--trace]
 //   --seconds S   stop after S seconds (default 60)
@@ -47,6 +50,7 @@
 #include "app/console.h"
 #include "app/dialogue.h"
 #include "app/state.h"
+#include "planner/bounds.h"
 #include "planner/keys.h"
 #include "planner/search.h"
 
@@ -108,6 +112,7 @@ struct Counters {
     long sessions = 0, frames = 0, keys = 0, dialogues = 0;
     long joins = 0, completed = 0, checkedKeys = 0, escapes = 0, unassigned = 0;
     long exactDialogues = 0;
+    long rebuildsChecked = 0;
 };
 
 Options opt;
@@ -267,12 +272,13 @@ const char* const BAD_INT[] = {"0", "-1", "7", "100", "1000", "2147483647", "-21
                                "3.7", "", "nan", "+", "-0", "1e3", "65536", "-7", "x"};
 const char* const BAD_KEY[] = {"N", "Y", "x", "1", " ", "\x1b", "q", "yes", "no"};
 
-// A good length: a sane engineering range, now and then a wide one, never
-// above the largest value the tables can sample (20 m of travel).
-std::string goodReal(Rng& r, double lo, double hi)
+// A good entry: a sane engineering range, now and then a wide one, always
+// inside the accepted range of the entry [floor, cap].
+std::string goodReal(Rng& r, double lo, double hi, double cap, double floor)
 {
     double v = r.chance(0.1) ? r.logUniform(lo / 10.0, hi * 10.0) : r.uniform(lo, hi);
-    if (v > 20.0 && hi <= 20.0) v = 20.0;
+    if (v > cap) v = cap;
+    if (v < floor) v = floor;
     return fmtNum("%.4g", v);
 }
 
@@ -289,13 +295,13 @@ struct BlockWriter {
         if (noisy && r.chance(0.15)) text += r.chance(0.5) ? "\r\n" : "\n\n";
         text += "\n";
     }
-    std::string real(double lo, double hi)
+    std::string real(double lo, double hi, double cap = 20.0, double floor = 0.01)
     {
         if (!good && r.chance(badP)) {
             allGood = false;
             return r.pick(BAD_REAL);
         }
-        return goodReal(r, lo, hi);
+        return goodReal(r, lo, hi, cap, floor);
     }
     std::string integer(int lo, int hi)
     {
@@ -345,8 +351,8 @@ void writeDimensions(BlockWriter& w, int type, Expect* e)
     std::string a, b;
     switch (type) {
     case CP_ARC:
-        a = w.real(0.1, 2.0);
-        b = w.real(10.0, 350.0);
+        a = w.real(0.1, 2.0, 5.0);
+        b = w.real(10.0, 350.0, 3600.0);
         break;
     case CP_SINE:
         a = w.real(0.3, 3.0);
@@ -357,7 +363,7 @@ void writeDimensions(BlockWriter& w, int type, Expect* e)
         b = w.real(0.05, 1.0);
         break;
     case CP_SLALOM:
-        a = w.real(0.05, 0.6);
+        a = w.real(0.05, 0.6, 2.0);
         b = w.integer(1, w.r.chance(0.8) ? 8 : 20);
         break;
     default:  // both cams
@@ -373,12 +379,12 @@ void writeDimensions(BlockWriter& w, int type, Expect* e)
         e->p2 = parsed(b);
 }
 
-// Now and then one axis far stronger than the other (up to 1000 m/s^2): the
-// velocity limit then changes steeply along the path.
+// Now and then one axis far stronger than the other (up to the largest
+// accepted limit, 100 m/s^2): the velocity limit then changes steeply along the path.
 std::string limitEntry(BlockWriter& w)
 {
-    if (w.r.chance(0.05)) return fmtNum("%.4g", w.r.logUniform(50.0, 1000.0));
-    return w.real(0.2, 10.0);
+    if (w.r.chance(0.05)) return fmtNum("%.4g", w.r.logUniform(20.0, 100.0));
+    return w.real(0.2, 10.0, 100.0, 0.1);
 }
 
 void writeLimits(BlockWriter& w, Expect* e)
@@ -495,6 +501,31 @@ SimState atDialogue;    // state right after the last dialogue
 SimState atEnd;         // state right after the search ended
 SimState beforeKey;     // state before an unassigned key / ESC
 SimState afterDefaults;  // state right after initDefaults
+double beforeRecords[REC_CAP][5];  // switching records before the key
+double joinedPhase[TRAJ_CAP][2];   // the joined trajectory on the screen, start to standstill
+int joinedLast = -1;               // its last index; -1 when there is none to compare with
+
+// Distance of (s, v) from the polyline joinedPhase[0..joinedLast], each axis
+// scaled by its range so that one tolerance serves every path. The polyline
+// joins points 0.01 s apart; where the curve bends sharply between them (an
+// acceleration jumping from one bound to the other) it may leave the chord by
+// up to about half the chord's length, which is taken off the distance.
+double distanceToJoined(double s, double v, double sScale, double vScale)
+{
+    double best = INFINITY;
+    for (int i = 0; i < joinedLast; ++i) {
+        const double ax = joinedPhase[i][0] / sScale, ay = joinedPhase[i][1] / vScale;
+        const double bx = joinedPhase[i + 1][0] / sScale, by = joinedPhase[i + 1][1] / vScale;
+        const double px = s / sScale, py = v / vScale;
+        const double dx = bx - ax, dy = by - ay;
+        const double len2 = dx * dx + dy * dy;
+        double u = len2 > 0.0 ? ((px - ax) * dx + (py - ay) * dy) / len2 : 0.0;
+        u = u < 0.0 ? 0.0 : (u > 1.0 ? 1.0 : u);
+        const double d = std::hypot(px - (ax + u * dx), py - (ay + u * dy)) - 0.5 * std::sqrt(len2);
+        if (d < best) best = d;
+    }
+    return best;
+}
 
 bool sameBytes(const void* a, const void* b, size_t n) { return std::memcmp(a, b, n) == 0; }
 
@@ -552,8 +583,6 @@ struct Session {
     FILE* in = nullptr;
     std::string inBuf;
     int dialogues = 0;
-    bool endRecordsFinite = false;  // the switching records were numbers when the search ended
-    double vLow = 0.0;              // lowest velocity limit of the path in force
 };
 
 bool finite2(const double p[2]) { return std::isfinite(p[0]) && std::isfinite(p[1]); }
@@ -572,54 +601,26 @@ bool withinLimits(const double acc[3])
            std::fabs(acc[2]) <= g.yamax + AXIS_TOL + 1e-9 * g.yamax;
 }
 
-// Lowest finite sample of the velocity limit curve (0 when there is none).
-double lowestLimit()
+bool finite3(const double a[3]) { return std::isfinite(a[0]) && std::isfinite(a[1]) && std::isfinite(a[2]); }
+
+// The switching records describe the trajectory: numbers, strictly increasing
+// times; while searching, at strictly increasing points up to m, their number
+// even exactly when the sign in force is +1.
+void checkRecords()
 {
     const SimState& g = sim;
-    double lo = INFINITY;
-    for (int i = 0; i <= g.vLimitLast && i <= VLIMIT_LAST; ++i)
-        if (std::isfinite(g.vLimit[i][1]) && g.vLimit[i][1] < lo) lo = g.vLimit[i][1];
-    return std::isfinite(lo) ? lo : 0.0;
-}
-
-// A phase-plane point from which one more step of at most 2 dt0 must give
-// numbers: the start at rest, or a moving point well below the lowest velocity
-// limit of the whole path, far enough from its end that the step stays on it.
-// Above the velocity limit the bang-bang rule takes the larger lower end,
-// which next to an unguarded or guarded divisor grows without bound within a
-// single step; what follows such a point is not required to be finite, and
-// neither is what follows a standstill (the extra point of the playback branch,
-// possibly left from an earlier search).
-bool reliablePoint(const double p[2], double vLow)
-{
-    const SimState& g = sim;
-    if (!finite2(p)) return false;
-    if (p[0] == 0.0 && p[1] == 0.0) return true;
-    return p[1] > 0.0 && p[1] <= 0.8 * vLow && p[0] >= 0.0 && p[0] + 4.0 * p[1] * g.dt0 <= g.sEnd[g.cpType];
-}
-
-// phase[1..last]: every successor of a reliable point whose accelerations the
-// axes can deliver is a number (and so is its robot position after the rebuild).
-void checkTrajectory(int last, bool withFinal, double vLow)
-{
-    const SimState& g = sim;
-    for (int i = 1; i <= last; ++i) {
-        if (!reliablePoint(g.phase[i - 1], vLow) || !withinLimits(g.accTab[i - 1])) continue;
-        CHECK(finite2(g.phase[i]), "phase[%d] = (%.17g, %.17g) after the point (%.17g, %.17g) below the limit %.17g", i,
-              g.phase[i][0], g.phase[i][1], g.phase[i - 1][0], g.phase[i - 1][1], vLow);
-        if (withFinal)
-            for (int c = 0; c < 4; ++c)
-                CHECK(std::isfinite(g.finalXY[i][c]), "finalXY[%d][%d] = %.17g", i, c, g.finalXY[i][c]);
-    }
-}
-
-// A look-ahead curve: the same rule along its own points.
-void checkCurveSteps(const double (*a)[2], int last, double vLow, const char* name)
-{
-    for (int j = 1; j <= last; ++j) {
-        if (!reliablePoint(a[j - 1], vLow)) continue;
-        CHECK(finite2(a[j]), "%s[%d] = (%.17g, %.17g) after the point (%.17g, %.17g) below the limit %.17g", name, j,
-              a[j][0], a[j][1], a[j - 1][0], a[j - 1][1], vLow);
+    for (int i = 0; i <= g.NCHN; ++i)
+        for (int c = 0; c < 5; ++c) CHECK(std::isfinite(g.chnRec[i][c]), "chnRec[%d][%d] = %.17g", i, c, g.chnRec[i][c]);
+    for (int i = 1; i <= g.NCHN; ++i)
+        CHECK(g.chnRec[i - 1][0] < g.chnRec[i][0], "switching records out of time order: t%d = %.17g, t%d = %.17g", i - 1,
+              g.chnRec[i - 1][0], i, g.chnRec[i][0]);
+    if (g.joinMark != 'f' && g.endMark != 'e') {
+        for (int i = 1; i <= g.NCHN; ++i) {
+            CHECK(g.chnStep[i] > g.chnStep[i - 1], "switching records at points %d then %d", g.chnStep[i - 1], g.chnStep[i]);
+            CHECK(g.chnStep[i] <= g.m, "switching record %d at point %d past m = %d", i, g.chnStep[i], g.m);
+        }
+        CHECK(g.accSign == (g.NCHN % 2 == 0 ? 1 : -1), "accSign %d with %d switching records", g.accSign, g.NCHN);
+        CHECK(g.NCHN <= REC_LAST - 2, "%d switching records leave no room for the join", g.NCHN);
     }
 }
 
@@ -686,20 +687,32 @@ void checkState(const Session& ss)
               "vLimit[%d] = (%.17g, %.17g)", i, g.vLimit[i][0], v);
     }
     if (g.endMark != 'e') {
-        checkTrajectory(trajectoryPlotLast(), false, ss.vLow);
+        const int last = trajectoryPlotLast();
+        checkFinite2(g.phase, last, "phase");
+        for (int i = 0; i <= last; ++i) {
+            CHECK(std::isfinite(g.TIME[i]), "TIME[%d] = %.17g while searching", i, g.TIME[i]);
+            CHECK(finite3(g.accTab[i]), "accTab[%d] is not finite while searching", i);
+        }
         if (g.aheadMade) {
-            checkCurveSteps(g.aheadSame, g.aheadSameN, ss.vLow, "aheadSame");
-            checkCurveSteps(g.aheadFlip, g.aheadFlipN, ss.vLow, "aheadFlip");
+            checkFinite2(g.aheadSame, g.aheadSameN, "aheadSame");
+            checkFinite2(g.aheadFlip, g.aheadFlipN, "aheadFlip");
         }
-    } else if (ss.endRecordsFinite) {
-        checkTrajectory(g.mf, true, ss.vLow);
-        bool all = true;
-        for (int i = 0; i <= g.mf && all; ++i) all = finite2(g.phase[i]);
-        if (all) {
-            checkFinite2(g.normalXY, g.mNormal, "normalXY");
-            for (int i = 0; i <= g.mNormal; ++i) CHECK(std::isfinite(g.TIME[i]), "TIME[%d] = %.17g", i, g.TIME[i]);
+    } else {
+        checkFinite2(g.phase, g.mf, "phase");
+        for (int i = 0; i <= g.mf; ++i) {
+            CHECK(finite3(g.accTab[i]), "accTab[%d] is not finite after the end", i);
+            for (int c = 0; c < 4; ++c) CHECK(std::isfinite(g.finalXY[i][c]), "finalXY[%d][%d] = %.17g", i, c, g.finalXY[i][c]);
         }
+        checkFinite2(g.normalXY, g.mNormal, "normalXY");
+        checkFinite2(g.normalS, g.mNormal, "normalS");
+        for (int i = 0; i <= g.mNormal; ++i) {
+            CHECK(std::isfinite(g.TIME[i]), "TIME[%d] = %.17g", i, g.TIME[i]);
+            CHECK(finite3(g.normalAcc[i]), "normalAcc[%d] is not finite", i);
+        }
+        for (int i = 0; i <= g.NCT; ++i)
+            for (int c = 0; c < 5; ++c) CHECK(std::isfinite(g.nctRec[i][c]), "nctRec[%d][%d] = %.17g", i, c, g.nctRec[i][c]);
     }
+    checkRecords();
 }
 
 // Equal values, or the same copied non-number (values that admit no motion).
@@ -793,7 +806,6 @@ void checkAfterDialogue(Session& ss, const SimState& before, const Expect& e, ch
     }
 
     ss.valid = valuesValid();
-    ss.vLow = lowestLimit();
     std::memcpy(&atDialogue, &sim, sizeof sim);
     checkState(ss);
 }
@@ -959,29 +971,56 @@ Pre capture()
     return p;
 }
 
-// A switch recorded at index idx with clock tt and point pt (keys 'c' and 'r').
-void checkSwitch(const Pre& p, int idx, double tt, const double pt[2])
+// The joined trajectory as the screen shows it, for the check of its rebuild.
+void snapshotJoined()
 {
     const SimState& g = sim;
-    if (p.NCHN + 1 > REC_LAST) {
-        CHECK(g.NCHN == p.NCHN && g.accSign == p.accSign, "switch with all records used changed NCHN %d->%d",
-              p.NCHN, g.NCHN);
+    if (g.joinMark != 'f' || g.endMark == 'e') {
+        joinedLast = -1;
         return;
     }
-    CHECK(g.NCHN == p.NCHN + 1, "switch: NCHN %d -> %d", p.NCHN, g.NCHN);
-    CHECK(g.accSign == -p.accSign, "switch: accSign %d -> %d", p.accSign, g.accSign);
-    CHECK(g.chnStep[g.NCHN] == idx, "switch recorded at index %d, expected %d", g.chnStep[g.NCHN], idx);
-    CHECK(same(g.chnRec[g.NCHN][0], tt), "switch recorded at t = %.17g, expected %.17g", g.chnRec[g.NCHN][0], tt);
-    CHECK(sameBytes(&g.chnRec[g.NCHN][1], pt, sizeof(double[2])), "switch recorded at (%.17g, %.17g), point is (%.17g, %.17g)",
-          g.chnRec[g.NCHN][1], g.chnRec[g.NCHN][2], pt[0], pt[1]);
+    joinedLast = g.mf;
+    std::memcpy(joinedPhase, g.phase, sizeof(double[2]) * (g.mf + 1));
+}
+
+// Tolerance of the rebuilt motion against the joined trajectory, as a share of
+// the path length and of the largest speed: the rebuild integrates the same
+// intervals in other steps (at least dt0, below 2 dt0) and drops intervals
+// shorter than dt0, whose motion it skips along the same curve.
+constexpr double FOLLOW_TOL = 0.01;
+
+void checkRebuiltMotion()
+{
+    SimState& g = sim;
+    char printed[2][32];
+    std::snprintf(printed[0], sizeof printed[0], "%7.4f", g.tf);
+    std::snprintf(printed[1], sizeof printed[1], "%7.4f", g.TIME[g.mf]);
+    CHECK(std::strcmp(printed[0], printed[1]) == 0, "printed tf = %s, TIME[mf] = %s", printed[0], printed[1]);
+    const int sign = g.accSign;
+    double vMax = 0.0;
+    for (int i = 0; i <= joinedLast; ++i) vMax = std::fmax(vMax, joinedPhase[i][1]);
+    for (int i = 0; i <= g.mf; ++i) {
+        CHECK(withinLimits(g.accTab[i]), "rebuilt point %d records accelerations (%.17g %.17g) beyond the limits", i,
+              g.accTab[i][1], g.accTab[i][2]);
+        // Under the velocity limit: the largest admissible acceleration exists there.
+        double acc[3];
+        g.accSign = +1;
+        phaseRhs(1, 0.0, g.phase[i], acc);
+        g.accSign = sign;
+        CHECK(withinLimits(acc), "rebuilt point %d (%.17g, %.17g) lies above the velocity limit (%.17g %.17g)", i,
+              g.phase[i][0], g.phase[i][1], acc[1], acc[2]);
+        if (joinedLast >= 1 && vMax > 0.0) {
+            const double d = distanceToJoined(g.phase[i][0], g.phase[i][1], g.sEnd[g.cpType], vMax);
+            CHECK(d <= FOLLOW_TOL, "rebuilt point %d (%.17g, %.17g) lies %.3g off the joined trajectory", i,
+                  g.phase[i][0], g.phase[i][1], d);
+        }
+    }
+    ++total.rebuildsChecked;
 }
 
 void checkCompletion(Session& ss)
 {
     const SimState& g = sim;
-    ss.endRecordsFinite = true;
-    for (int i = 0; i <= g.NCHN; ++i)
-        for (int c = 0; c < 5; ++c) ss.endRecordsFinite = ss.endRecordsFinite && std::isfinite(g.chnRec[i][c]);
     ++total.completed;
     CHECK(g.m == 0 && g.playK == 0, "the ended search starts its playback at m = %d, playK = %d", g.m, g.playK);
     CHECK(same(g.nctRec[g.NCT][0], g.tf), "last axis-force record at t = %.17g, tf = %.17g", g.nctRec[g.NCT][0], g.tf);
@@ -993,6 +1032,7 @@ void checkCompletion(Session& ss)
                   g.finalXY[g.mf][3] == 0.0 && g.chnRec[last][3] == 0.0 && g.chnRec[last][4] == 0.0,
               "the axes are not at rest at the end of the motion (mf = %d)", g.mf);
     }
+    if (ss.valid) checkRebuiltMotion();
     std::memcpy(&atEnd, &sim, sizeof sim);
 }
 
@@ -1001,6 +1041,7 @@ bool pressKey(Session& ss, unsigned char key)
 {
     SimState& g = sim;
     const Pre p = capture();
+    std::memcpy(beforeRecords, sim.chnRec, sizeof beforeRecords);
     const int frames0 = frameCalls;
     const int exits0 = exitCalls;
     const bool wholeState = !isAssigned(key) || key == 27;
@@ -1056,36 +1097,47 @@ bool pressKey(Session& ss, unsigned char key)
     CHECK(same(g.tf, g.chnRec[g.NCHN][0]), "tf = %.17g, time of chnRec[NCHN] = %.17g", g.tf, g.chnRec[g.NCHN][0]);
 
     const bool finished = p.endMark != 'e' && g.endMark == 'e';
-    if (!finished) {
+    const bool recordsFinal = p.joinMark == 'f' || p.endMark == 'e';
+    if (recordsFinal && std::strchr("crtf0", key) != nullptr) {
+        // Joined records are final: these keys only step the playback.
+        CHECK(g.NCHN == p.NCHN, "key '%c' changed the records of a joined trajectory: NCHN %d->%d", key, p.NCHN, g.NCHN);
+        CHECK(sameBytes(beforeRecords, g.chnRec, sizeof(double[5]) * (p.NCHN + 1)) || finished,
+              "key '%c' changed the records of a joined trajectory", key);
+        CHECK(g.dt == p.dt || finished, "key '%c' changed dt in the joined playback", key);
+    }
+    if (!finished && !recordsFinal) {
         switch (key) {
         case 'c':
-            checkSwitch(p, clampIndex(p.m), p.t, p.phaseM);
             CHECK(g.dt == g.dt0, "'c' left dt = %.17g", g.dt);
+            CHECK(g.NCHN == p.NCHN || g.NCHN == p.NCHN + 1 || g.NCHN == p.NCHN - 1, "'c': NCHN %d -> %d", p.NCHN, g.NCHN);
+            if (g.NCHN == p.NCHN + 1)
+                CHECK(g.chnStep[g.NCHN] == clampIndex(p.m) && sameBytes(&g.chnRec[g.NCHN][1], p.phaseM, sizeof(double[2])),
+                      "'c' recorded point %d, expected the point %d in force", g.chnStep[g.NCHN], p.m);
             break;
         case 'r':
-            checkSwitch(p, clampIndex(p.m - 1), p.t - p.dt < 0.0 ? 0.0 : p.t - p.dt, p.m >= 1 ? p.phaseM1 : p.phaseM);
             CHECK(g.dt == g.dt0, "'r' left dt = %.17g", g.dt);
             break;
         case 't':
             CHECK(g.dt == g.dt0 / g.nSub, "'t' left dt = %.17g", g.dt);
             break;
         case '0':
-            if (p.endMark != 'e')
-                CHECK(g.NCHN == 0 && g.accSign == 1 && g.dt == g.dt0, "'0' left NCHN %d accSign %d dt %.17g", g.NCHN,
-                      g.accSign, g.dt);
+            CHECK(g.NCHN == 0 && g.accSign == 1 && g.dt == g.dt0, "'0' left NCHN %d accSign %d dt %.17g", g.NCHN,
+                  g.accSign, g.dt);
+            CHECK(g.accTab[0][1] == g.chnRec[0][3] && g.accTab[0][2] == g.chnRec[0][4],
+                  "'0' left the start accelerations (%.17g %.17g) and the start record (%.17g %.17g) apart",
+                  g.accTab[0][1], g.accTab[0][2], g.chnRec[0][3], g.chnRec[0][4]);
             break;
         default:
             break;
         }
     }
-    if (key == 'f' && p.joinMark != 'f' && p.endMark != 'e') {
-        if (g.NCHN == p.NCHN + 2) {
+    if (key == 'f' && !recordsFinal) {
+        if (g.joinMark == 'f' || finished) {
             ++total.joins;
-            CHECK(g.joinMark == 'f', "a join that added two records left joinMark %d", g.joinMark);
+            snapshotJoined();
             if (!finished) {
                 CHECK(g.chnStep[g.NCHN] == g.mf, "end record at index %d, mf = %d", g.chnStep[g.NCHN], g.mf);
-                CHECK(g.m == g.chnStep[g.NCHN - 1] + 1, "joined playback at m = %d, junction at %d", g.m,
-                      g.chnStep[g.NCHN - 1]);
+                CHECK(g.m == g.junctionIndex + 1, "joined playback at m = %d, junction at %d", g.m, g.junctionIndex);
                 CHECK(same(g.TIME[g.mf], g.tf), "TIME[mf] = %.17g, tf = %.17g", g.TIME[g.mf], g.tf);
                 const double vEndNow = g.chnRec[g.NCHN][2];
                 if (ss.valid && std::isfinite(g.phase[g.mf - 1][1]))
@@ -1103,10 +1155,8 @@ bool pressKey(Session& ss, unsigned char key)
     if (p.endMark == 'e') {
         // Playback: the index after the key's own change, advanced by one frame.
         int c = p.m;
-        if (key == 's' || key == 'f') c = p.m > p.mNormal ? p.mNormal : p.m;
+        if (std::strchr("sfcrt", key) != nullptr) c = p.m > p.mNormal ? p.mNormal : p.m;
         if (key == '0') c = 0;
-        if (key == 't') c = p.m - 2 < 0 ? 0 : p.m - 2;
-        if (key == 'r') c = p.m - 1 < 0 ? 0 : p.m - 1;
         int adv = c + 1 > TRAJ_LAST ? TRAJ_LAST : c + 1;
         const int mWant = adv > g.mNormal ? g.mNormal : adv;
         const int kWant = adv < g.mf ? adv : g.mf;
@@ -1244,9 +1294,9 @@ int main(int argc, char** argv)
     }
 
     std::printf("fuzz_core: sessions=%ld frames=%ld keys=%ld dialogues=%ld (well-formed %ld) joins=%ld "
-                "completed=%ld checked=%ld unassigned=%ld esc=%ld time=%.1fs\n",
+                "completed=%ld (rebuilds checked %ld) checked=%ld unassigned=%ld esc=%ld time=%.1fs\n",
                 total.sessions, total.frames, total.keys, total.dialogues, total.exactDialogues, total.joins,
-                total.completed, total.checkedKeys, total.unassigned, total.escapes, elapsed());
+                total.completed, total.rebuildsChecked, total.checkedKeys, total.unassigned, total.escapes, elapsed());
     std::printf("fuzz_core: ok\n");
     return 0;
 }
