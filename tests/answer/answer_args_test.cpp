@@ -40,13 +40,16 @@ struct Args {
     std::string console;
 };
 
+// The words stay alive until the next call: the parsed options point into them.
 Args argsOf(std::vector<std::string> words)
 {
     freshDefaults();
+    static std::vector<std::string> kept;
+    kept = std::move(words);
     std::vector<char*> argv;
     static char prog[] = "cptoc-answer";
     argv.push_back(prog);
-    for (auto& w : words) argv.push_back(&w[0]);
+    for (auto& w : kept) argv.push_back(&w[0]);
     Args r;
     captureBegin();
     r.result = parseAnswerArgs(static_cast<int>(argv.size()), argv.data(), &r.a);
