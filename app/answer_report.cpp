@@ -15,6 +15,9 @@ namespace {
 
 char scratch[256];  // where withheld lines go when /dev/null cannot be opened
 
+// A value as the four decimals show it: one that rounds to zero prints as 0.0000, not -0.0000.
+double shown(double v) { return std::fabs(v) < 5e-5 ? 0.0 : v; }
+
 const char* kindText(int kind)
 {
     switch (kind) {
@@ -91,14 +94,16 @@ void printOptimumReport(double tfNormal)
     const int n = optimum.nSwitch < OPT_SWITCH_CAP ? optimum.nSwitch : OPT_SWITCH_CAP;
     conPrintf("\n\n最適解の加減速の切り替え回数 N=%d   加速度ACC[]は直後の値", n);
     optimumAt(0.0, at);
-    conPrintf("\nt0=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f)", 0.0, at[0], at[1], at[4], at[5]);
+    conPrintf("\nt0=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f)", 0.0, shown(at[0]), shown(at[1]), shown(at[4]),
+              shown(at[5]));
     for (int k = 0; k < n; ++k) {
         const OptSwitch& w = optimum.sw[k];
-        conPrintf("\nt%d=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f) %s", k + 1, w.t, w.s, w.v, w.ax, w.ay,
-                  kindText(w.kind));
+        conPrintf("\nt%d=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f) %s", k + 1, w.t, shown(w.s), shown(w.v),
+                  shown(w.ax), shown(w.ay), kindText(w.kind));
     }
     optimumAt(optimum.tf, at);
-    conPrintf("\ntf=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f)", optimum.tf, at[0], at[1], at[4], at[5]);
+    conPrintf("\ntf=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f)", optimum.tf, shown(at[0]), shown(at[1]),
+              shown(at[4]), shown(at[5]));
     conPrintf("\n\n通常のCP制御位置決め時間 tf=%7.4f[s]", tfNormal);
     if (optimum.tf > 0.0) conPrintf("\n通常のCP制御 / 最短時間制御 = %6.4f", tfNormal / optimum.tf);
     conPrintf("\n/**************** 最適解終わり *************************************/");

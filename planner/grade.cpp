@@ -21,6 +21,9 @@ void countedFrame()
     computeFrame();
 }
 
+// A difference as the four decimals show it: one that rounds to zero prints as +0.0000.
+double shown(double v) { return std::fabs(v) < 5e-5 ? 0.0 : v; }
+
 void printSwitchBeside(int i, const double rec[5])
 {
     conPrintf("\nt%d=%7.4f S[]=(%7.4f %7.4f)", i, rec[0], rec[1], rec[2]);
@@ -30,8 +33,8 @@ void printSwitchBeside(int i, const double rec[5])
         return;
     }
     const OptSwitch& o = optimum.sw[k];
-    conPrintf("  最適解 t%d=%7.4f S[]=(%7.4f %7.4f)  Δt=%+7.4f[s] Δs=%+7.4f", k + 1, o.t, o.s, o.v, rec[0] - o.t,
-              rec[1] - o.s);
+    conPrintf("  最適解 t%d=%7.4f S[]=(%7.4f %7.4f)  Δt=%+7.4f[s] Δs=%+7.4f", k + 1, o.t, o.s, o.v, shown(rec[0] - o.t),
+              shown(rec[1] - o.s));
 }
 
 // Switching records first..last of the session, each beside the nearest optimal switch.
@@ -96,8 +99,8 @@ void printGrade(const ReplayOutcome& r)
         const double tfKeys = g.chnRec[nchn][0];
         conPrintf("\nキー操作の位置決め時間 tf=%7.4f[s]  最適解 tf=%7.4f[s]", tfKeys, optimum.tf);
         if (optimum.ok && optimum.tf > 0.0)
-            conPrintf("\n最適解との差 %+7.4f[s] (%+.2f%%)", tfKeys - optimum.tf,
-                      (tfKeys / optimum.tf - 1.0) * 100.0);
+            conPrintf("\n最適解との差 %+7.4f[s] (%+.2f%%)", shown(tfKeys - optimum.tf),
+                      std::fabs(tfKeys / optimum.tf - 1.0) < 5e-5 ? 0.0 : (tfKeys / optimum.tf - 1.0) * 100.0);
         printSwitches(1, nchn - 1);  // the junction included, the end record not
     } else {
         int m = g.m;
