@@ -49,6 +49,13 @@ constexpr int BREAK_SCAN_CELLS = 4096;            // scan for sign changes of x'
 constexpr int BISECT_ITER = 60;                   // every root finder stops after this many halvings
 constexpr int SUBSTEP_CAP = 2000;                 // RK4 sub-steps within one cell
 constexpr int SIGMA_TRIES = 64;                   // rejected switching-point candidates per search
+constexpr int REFINE_DEPTH = 16;                  // halvings of a cell in the time quadrature
+constexpr int PIECE_BUDGET = 200000;              // quadrature pieces per solution
+
+// Five-point Gauss-Legendre nodes and weights on [0, 1].
+constexpr double GX[5] = {0.046910077030668, 0.230765344947158, 0.5, 0.769234655052842, 0.953089922969332};
+constexpr double GW[5] = {0.118463442528095, 0.239314335249683, 0.284444444444444, 0.239314335249683,
+                          0.118463442528095};
 
 // Working tables of one solution (kept for optimumAt).
 struct OptimumWork {
@@ -72,6 +79,8 @@ struct OptimumWork {
     double pw[NODE_CAP] = {};
     int psg[NODE_CAP] = {};
     bool onLimit[NODE_CAP] = {};  // a switching point on the limit curve
+    bool rough[NODE_CAP] = {};    // the cell after this node is not followed by a cubic
+    int pieceBudget = 0;
     double pt[NODE_CAP] = {};
     int np = 0;              // number of nodes
 
@@ -175,14 +184,20 @@ double slopeW(double s, double w, int sign, double lo, double hi, double* stiff)
 
 double limitIn(double s, double lo, double hi) { return limitW(clampTo(s, lo, hi)); }
 
+bool aboveLimit(double w, double lim) { return w > lim * (1.0 + 1e-9) + 1e-13; }
+
 // Integrates the acceleration or braking curve from (s0, w0) to s1 (either
 // direction), all within one grid cell. The sub-steps are limited by the
-// stiffness of the active bound, which grows without bound next to a point
-// where the tangent of that axis vanishes. With `fromSwitch` the first short
-// step is an Euler step whose slope is taken just off s0: at a zero-inertia
-// switching point the bounds themselves are 0/0.
-double advance(double s0, double w0, double s1, int sign, bool fromSwitch = false)
+// stiffness of the active bound (its d(2u)/dw), which grows without bound next
+// to a point where the tangent of that axis vanishes and above the limit curve;
+// a step whose stages meet a stiffer bound than its start is retried shorter.
+// With `fromSwitch` the first short step is an Euler step whose slope is taken
+// just off s0: at a zero-inertia switching point the bounds themselves are 0/0.
+// With `left` given, the integration stops at the end of the first sub-step
+// that lies above the limit curve and sets *left.
+double advance(double s0, double w0, double s1, int sign, bool fromSwitch = false, bool* left = nullptr)
 {
+    if (left) *left = false;
     const double len = s1 - s0;
     if (len == 0.0) return w0;
     const double dir = len > 0.0 ? 1.0 : -1.0;
@@ -207,19 +222,29 @@ double advance(double s0, double w0, double s1, int sign, bool fromSwitch = fals
             if (cap < hMin) cap = hMin;
             if (std::fabs(h) > cap) h = dir * cap;
         }
-        double st;
-        const double k2 = slopeW(s + 0.5 * h, w + 0.5 * h * k1, sign, lo, hi, &st);
-        const double k3 = slopeW(s + 0.5 * h, w + 0.5 * h * k2, sign, lo, hi, &st);
-        const double k4 = slopeW(s + h, w + h * k3, sign, lo, hi, &st);
+        double k2 = 0, k3 = 0, k4 = 0;
+        for (int retry = 0; retry < 40; ++retry) {
+            double st2, st3, st4;
+            k2 = slopeW(s + 0.5 * h, w + 0.5 * h * k1, sign, lo, hi, &st2);
+            k3 = slopeW(s + 0.5 * h, w + 0.5 * h * k2, sign, lo, hi, &st3);
+            k4 = slopeW(s + h, w + h * k3, sign, lo, hi, &st4);
+            double sMax = std::fabs(st2);
+            if (std::fabs(st3) > sMax) sMax = std::fabs(st3);
+            if (std::fabs(st4) > sMax) sMax = std::fabs(st4);
+            if (sMax * std::fabs(h) <= 1.0 || std::fabs(h) <= hMin) break;
+            h *= 0.25;
+        }
         w += h / 6.0 * (k1 + 2.0 * k2 + 2.0 * k3 + k4);
         s = ((s1 - (s + h)) * dir <= 0.0) ? s1 : s + h;
         if (!std::isfinite(w)) return w;
+        if (left && aboveLimit(w, limitIn(s, lo, hi))) {
+            *left = true;
+            return w;
+        }
     }
     if ((s1 - s) * dir > 0.0) return NAN;  // the sub-step cap ran out
     return w;
 }
-
-bool aboveLimit(double w, double lim) { return w > lim * (1.0 + 1e-9) + 1e-13; }
 
 // ---- Grid ----
 
@@ -395,19 +420,21 @@ bool makeGoalCurve()
         const double s0 = wk.grid[i];
         double lo, hi;
         shrink(s0, s1, &lo, &hi);
-        const double w0 = advance(s1, w1, s0, -1);
+        bool out = false;
+        const double w0 = advance(s1, w1, s0, -1, false, &out);
         if (!std::isfinite(w0)) return false;
         if (aboveLimit(w1, limitIn(s1, lo, hi))) {  // already above at this cell's right end
             wk.goalFrom = s1;
             wk.goalFromW = w1;
             return true;
         }
-        if (aboveLimit(w0, limitIn(s0, lo, hi))) {
+        if (out || aboveLimit(w0, limitIn(s0, lo, hi))) {
             double l = s0, r = s1;  // admissible at r, not at l
             for (int it = 0; it < BISECT_ITER; ++it) {
                 const double m = 0.5 * (l + r);
-                const double wm = advance(s1, w1, m, -1);
-                if (aboveLimit(wm, limitIn(m, lo, hi)))
+                bool outM = false;
+                const double wm = advance(s1, w1, m, -1, false, &outM);
+                if (outM || aboveLimit(wm, limitIn(m, lo, hi)))
                     l = m;
                 else
                     r = m;
@@ -547,17 +574,19 @@ int runForward(bool fromSwitch, double* sHit)
             *sHit = s0;
             return 0;
         }
-        const double w1 = advance(s0, w0, s1, 1, first);
+        bool out = false;
+        const double w1 = advance(s0, w0, s1, 1, first, &out);
         if (!std::isfinite(w1)) return -1;
         double sEndSeg = s1, wEndSeg = w1;
         bool hit = false;
-        if (aboveLimit(w1, limitIn(s1, lo, hi))) {
+        if (out || aboveLimit(w1, limitIn(s1, lo, hi))) {
             double l = s0, r = s1;
             const bool fs = first;
             for (int it = 0; it < BISECT_ITER && r - l > 1e-15 * wk.scale; ++it) {
                 const double m = 0.5 * (l + r);
-                const double wm = advance(s0, w0, m, 1, fs);
-                if (aboveLimit(wm, limitIn(m, lo, hi)))
+                bool outM = false;
+                const double wm = advance(s0, w0, m, 1, fs, &outM);
+                if (outM || aboveLimit(wm, limitIn(m, lo, hi)))
                     r = m;
                 else
                     l = m;
@@ -626,14 +655,34 @@ int runBackward(double sig, double wSig)
         }
         double lo, hi;
         shrink(s0, s1, &lo, &hi);
-        const double w0 = advance(s1, w1, s0, -1, first);
+        bool out = false;
+        const double w0 = advance(s1, w1, s0, -1, first, &out);
         if (!std::isfinite(w0)) return -1;
-        if (aboveLimit(w0, limitIn(s0, lo, hi))) return 0;
+        // Where the curve leaves the admissible region inside the cell, only the
+        // part right of the exit counts; a crossing of the profile there still
+        // ends the curve (the profile may run close under the limit).
+        double sL = s0, wL = w0;
+        const bool leaves = out || aboveLimit(w0, limitIn(s0, lo, hi));
+        if (leaves) {
+            const bool fs = first;
+            double l = s0, r = s1;  // out at l, admissible at r
+            for (int it = 0; it < BISECT_ITER && r - l > 1e-15 * wk.scale; ++it) {
+                const double m = 0.5 * (l + r);
+                bool outM = false;
+                const double wm = advance(s1, w1, m, -1, fs, &outM);
+                if (outM || aboveLimit(wm, limitIn(m, lo, hi)))
+                    l = m;
+                else
+                    r = m;
+            }
+            sL = r;
+            wL = advance(s1, w1, r, -1, fs);
+        }
         // Compare with the profile where it exists (s <= its last node).
-        if (s0 <= sLast) {
-            hint = profileNodeAt(s0, hint);
-            const double p0 = profileAt(hint, s0);
-            if (w0 > p0) {
+        if (sL <= sLast) {
+            hint = profileNodeAt(sL, hint);
+            const double p0 = profileAt(hint, sL);
+            if (wL > p0) {
                 // The braking curve, above the profile at s0 and not above it at
                 // rr, meets it in between.
                 const double rr = s1 < sLast ? s1 : sLast;
@@ -643,7 +692,7 @@ int runBackward(double sig, double wSig)
                     const int i = profileNodeAt(m, wk.np - 1);
                     return advance(sS1, wS1, m, -1, fs) - profileAt(i, m);
                 };
-                const double sx = diff(rr) > 0.0 ? rr : bisect(s0, rr, false, diff);
+                const double sx = diff(rr) > 0.0 ? rr : bisect(sL, rr, false, diff);
                 // Splice: profile up to sx, then the braking curve up to sig.
                 const int i = profileNodeAt(sx, wk.np - 1);
                 const double wx = profileAt(i, sx);
@@ -671,6 +720,7 @@ int runBackward(double sig, double wSig)
                 return 1;
             }
         }
+        if (leaves) return 0;
         if (wk.nt >= GRID_CAP + 2) return -1;
         wk.ts[wk.nt] = s0;
         wk.tw[wk.nt] = w0;
@@ -704,44 +754,31 @@ void cellSlopes(int i, double* d0, double* d1)
     *d1 = slopeW(hi, wk.pw[i + 1], wk.psg[i], lo, hi, &st);
 }
 
-// Time to run through profile cell i: Gauss-Legendre on each half after the
-// substitution s = end +- (h/2) tau^2 (ds = h tau dtau), which keeps the
-// integrand finite at a cell end at rest. Inside the cell w is the cubic
-// through both ends, except next to a switching point on the limit curve: the
-// slope there is 0/0 (its bounds are taken at a zero-inertia point), so the
-// curve itself is integrated from that end to the quadrature points.
-double cellTime(int i)
+// Quadrature of one piece [a, b] of a cell: Gauss-Legendre on each half after
+// the substitution s = end +- (h/2) tau^2 (ds = h tau dtau), which keeps the
+// integrand finite at an end at rest. w at the ten points is integrated along
+// the curve from the end `fromLeft` names (a switching point when switchEnd).
+double pieceTime(double a, double wa, double b, double wb, int sign, bool fromLeft, bool switchEnd)
 {
-    static const double gx[5] = {0.046910077030668, 0.230765344947158, 0.5, 0.769234655052842,
-                                 0.953089922969332};
-    static const double gw[5] = {0.118463442528095, 0.239314335249683, 0.284444444444444,
-                                 0.239314335249683, 0.118463442528095};
-    const double s0 = wk.ps[i], s1 = wk.ps[i + 1];
-    const double h = s1 - s0;
+    const double h = b - a;
     if (!(h > 0.0)) return 0.0;
-    const double w0 = wk.pw[i], w1 = wk.pw[i + 1];
-    const bool exact = wk.onLimit[i] || wk.onLimit[i + 1];
-    double off[10], wq[10];  // quadrature points: offsets from s0 in increasing order
+    double off[10], wq[10];
     for (int k = 0; k < 5; ++k) {
-        off[k] = 0.5 * h * gx[k] * gx[k];
+        off[k] = 0.5 * h * GX[k] * GX[k];
         off[9 - k] = h - off[k];
     }
-    if (!exact) {
-        double d0, d1;
-        cellSlopes(i, &d0, &d1);
-        for (int k = 0; k < 10; ++k) wq[k] = hermite(off[k], h, w0, w1, d0, d1);
-    } else if (wk.onLimit[i]) {
-        double s = s0, w = w0;
+    if (fromLeft) {
+        double s = a, w = wa;
         for (int k = 0; k < 10; ++k) {
-            w = advance(s, w, s0 + off[k], wk.psg[i], k == 0);
-            s = s0 + off[k];
+            w = advance(s, w, a + off[k], sign, switchEnd && k == 0);
+            s = a + off[k];
             wq[k] = w;
         }
     } else {
-        double s = s1, w = w1;
+        double s = b, w = wb;
         for (int k = 9; k >= 0; --k) {
-            w = advance(s, w, s0 + off[k], wk.psg[i], k == 9);
-            s = s0 + off[k];
+            w = advance(s, w, a + off[k], sign, switchEnd && k == 9);
+            s = a + off[k];
             wq[k] = w;
         }
     }
@@ -749,9 +786,100 @@ double cellTime(int i)
     for (int k = 0; k < 5; ++k) {
         const double wl = wq[k], wr = wq[9 - k];
         if (!(wl > 0.0) || !(wr > 0.0)) return INF;
-        T += gw[k] * h * gx[k] * (1.0 / std::sqrt(wl) + 1.0 / std::sqrt(wr));
+        T += GW[k] * h * GX[k] * (1.0 / std::sqrt(wl) + 1.0 / std::sqrt(wr));
     }
     return T;
+}
+
+// Adaptive halving of a piece until the two halves agree with the whole;
+// bounded by depth and by a budget of pieces per solution.
+double refinedTime(double a, double wa, double b, double wb, int sign, bool fromLeft, bool switchEnd,
+                   double whole, int depth)
+{
+    const double m = 0.5 * (a + b);
+    const double wm = fromLeft ? advance(a, wa, m, sign, switchEnd) : advance(b, wb, m, sign, switchEnd);
+    const double tl = pieceTime(a, wa, m, wm, sign, fromLeft, fromLeft && switchEnd);
+    const double tr = pieceTime(m, wm, b, wb, sign, fromLeft, !fromLeft && switchEnd);
+    wk.pieceBudget -= 2;
+    const double both = tl + tr;
+    if (!std::isfinite(both)) return INF;
+    if (depth >= REFINE_DEPTH || wk.pieceBudget <= 0 || std::fabs(both - whole) <= 1e-11 + 1e-10 * both)
+        return both;
+    return refinedTime(a, wa, m, wm, sign, fromLeft, fromLeft && switchEnd, tl, depth + 1) +
+           refinedTime(m, wm, b, wb, sign, fromLeft, !fromLeft && switchEnd, tr, depth + 1);
+}
+
+// Does the cubic through the ends of cell i follow the curve? Its slope at the
+// middle is compared with the slope the bounds give there; a change of the
+// active bound inside the cell (a corner of d2s/dt2) shows up as a mismatch.
+bool cubicFits(int i, double d0, double d1)
+{
+    const double h = wk.ps[i + 1] - wk.ps[i];
+    const double w0 = wk.pw[i], w1 = wk.pw[i + 1];
+    const double wm = hermite(0.5 * h, h, w0, w1, d0, d1);
+    const double dm = 1.5 * (w1 - w0) / h - 0.25 * (d0 + d1);
+    double lo, hi, st;
+    shrink(wk.ps[i], wk.ps[i + 1], &lo, &hi);
+    const double f = slopeW(0.5 * (wk.ps[i] + wk.ps[i + 1]), wm, wk.psg[i], lo, hi, &st);
+    const double ref = std::fabs(d0) + std::fabs(d1) + std::fabs(w1 - w0) / h + 1e-12;
+    return std::fabs(dm - f) <= 1e-4 * ref;
+}
+
+// Time to run through profile cell i, t = integral of ds / sqrt(w). Where the
+// cubic through both ends (values and slopes) follows the curve, the quadrature
+// uses it; next to a switching point on the limit curve (whose slope is 0/0 at
+// a zero-inertia point) or where the active bound changes inside the cell, the
+// curve itself is integrated to the quadrature points, halving until converged.
+double cellTime(int i)
+{
+    const double s0 = wk.ps[i], s1 = wk.ps[i + 1];
+    const double h = s1 - s0;
+    wk.rough[i] = false;
+    if (!(h > 0.0)) return 0.0;
+    const double w0 = wk.pw[i], w1 = wk.pw[i + 1];
+    const int sign = wk.psg[i];
+    if (!wk.onLimit[i] && !wk.onLimit[i + 1]) {
+        double d0, d1;
+        cellSlopes(i, &d0, &d1);
+        if (cubicFits(i, d0, d1)) {
+            double T = 0.0;
+            for (int k = 0; k < 5; ++k) {
+                const double off = 0.5 * h * GX[k] * GX[k];
+                const double wl = hermite(off, h, w0, w1, d0, d1);
+                const double wr = hermite(h - off, h, w0, w1, d0, d1);
+                if (!(wl > 0.0) || !(wr > 0.0)) return INF;
+                T += GW[k] * h * GX[k] * (1.0 / std::sqrt(wl) + 1.0 / std::sqrt(wr));
+            }
+            return T;
+        }
+    }
+    wk.rough[i] = true;
+    // In the direction the curve was built: acceleration from the left end,
+    // braking from the right end (the goal, a switching point or a node of the
+    // braking curve), which is also the stable direction of each.
+    const bool fromLeft = sign > 0;
+    const bool switchEnd = fromLeft ? wk.onLimit[i] : wk.onLimit[i + 1];
+    const double whole = pieceTime(s0, w0, s1, w1, sign, fromLeft, switchEnd);
+    if (!std::isfinite(whole)) return INF;
+    return refinedTime(s0, w0, s1, w1, sign, fromLeft, switchEnd, whole, 0);
+}
+
+// Time from the start of cell i to s inside it, and w at s (for optimumAt in
+// a cell that the cubic does not follow).
+double partialTime(int i, double s, double* ws)
+{
+    const double s0 = wk.ps[i], s1 = wk.ps[i + 1];
+    const int sign = wk.psg[i];
+    if (!(s > s0)) {
+        *ws = wk.pw[i];
+        return 0.0;
+    }
+    if (sign > 0) {
+        *ws = advance(s0, wk.pw[i], s, sign, wk.onLimit[i]);
+        return pieceTime(s0, wk.pw[i], s, *ws, sign, true, wk.onLimit[i]);
+    }
+    *ws = advance(s1, wk.pw[i + 1], s, sign, wk.onLimit[i + 1]);
+    return (wk.pt[i + 1] - wk.pt[i]) - pieceTime(s, *ws, s1, wk.pw[i + 1], sign, false, wk.onLimit[i + 1]);
 }
 
 // ---- Output ----
@@ -772,6 +900,7 @@ bool finish()
 {
     OptimumResult& o = optimum;
     wk.pt[0] = 0.0;
+    wk.pieceBudget = PIECE_BUDGET;
     for (int i = 0; i + 1 < wk.np; ++i) {
         const double dt = cellTime(i);
         if (!std::isfinite(dt)) return false;
@@ -886,26 +1015,36 @@ void optimumAt(double t, double out[6])
     const double s0 = wk.ps[l], s1 = wk.ps[l + 1];
     const double h = s1 - s0;
     const double T = wk.pt[l + 1] - wk.pt[l];
-    double s = s0;
-    if (h > 0.0 && T > 0.0) {
-        // Constant acceleration through the cell, in the cell's own time.
+    double s = s0, w = wk.pw[l];
+    double lo = s0, hi = s1;
+    if (h > 0.0 && T > 0.0 && !wk.rough[l]) {
+        // Constant acceleration through the cell, in the cell's own time; w from the cubic.
         const double v0 = std::sqrt(wk.pw[l] > 0 ? wk.pw[l] : 0.0);
         const double v1 = std::sqrt(wk.pw[l + 1] > 0 ? wk.pw[l + 1] : 0.0);
         const double tLin = (v0 + v1) > 0.0 ? 2.0 * h / (v0 + v1) : T;
         const double tau = (t - wk.pt[l]) * tLin / T;
         const double a = tLin > 0.0 ? (v1 - v0) / tLin : 0.0;
-        s = s0 + v0 * tau + 0.5 * a * tau * tau;
-        s = clampTo(s, s0, s1);
-    }
-    double w = wk.pw[l];
-    double lo = s0, hi = s1;
-    if (h > 0.0) {
+        s = clampTo(s0 + v0 * tau + 0.5 * a * tau * tau, s0, s1);
         double d0, d1;
         cellSlopes(l, &d0, &d1);
         w = hermite(s - s0, h, wk.pw[l], wk.pw[l + 1], d0, d1);
-        if (w < 0.0) w = 0.0;
+        shrink(s0, s1, &lo, &hi);
+    } else if (h > 0.0 && T > 0.0) {
+        // The curve itself: s by bisection on the time from the cell's start.
+        double a = s0, b = s1;
+        for (int it = 0; it < BISECT_ITER && b - a > 1e-14 * wk.scale; ++it) {
+            const double m = 0.5 * (a + b);
+            double wm;
+            if (wk.pt[l] + partialTime(l, m, &wm) < t)
+                a = m;
+            else
+                b = m;
+        }
+        s = 0.5 * (a + b);
+        partialTime(l, s, &w);
         shrink(s0, s1, &lo, &hi);
     }
+    if (!(w > 0.0)) w = 0.0;
     double P[2];
     cpPoint(s, P);
     double ax, ay;

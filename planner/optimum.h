@@ -5,7 +5,7 @@
 #pragma once
 
 constexpr int OPT_PROFILE_CAP = 20001;  // samples of the optimal profile
-constexpr int OPT_SWITCH_CAP = 64;      // switching points of the optimal motion
+constexpr int OPT_SWITCH_CAP = 256;     // switching points of the optimal motion (two per dip of the limit)
 
 // What happens at a switching point of the optimal motion.
 constexpr int OPT_ACC_TO_BRAKE = 1;     // from the largest to the smallest path acceleration
