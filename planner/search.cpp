@@ -75,10 +75,10 @@ void playbackStep()
     if (g.m == g.mf) g.finishPending = true;
 }
 
-// A searching step that ended the trajectory (standstill, or a step that left
-// the admissible region): the point after the last one repeats it, so the red
-// curve ends where the motion ended, and the search waits for 't', 'r', 'c',
-// '0' or a join. 't' then goes back to the point before the failed step.
+// A searching step that brought the trajectory to rest (or reversed it): the
+// entry after that point repeats it, so the red curve ends where the motion
+// ended, and the search waits for 't', 'r', 'c', '0' or a join. 't' then goes
+// back to the point before the failed step and redoes it with a smaller step.
 void stopSearch()
 {
     SimState& g = sim;
@@ -177,17 +177,18 @@ void runSearchStep()
     if (g.searchStopped) return;
 
     // Searching: one trajectory point of dt in nSub Runge-Kutta-Gill sub-steps.
-    advanceM();
+    const int mBefore = g.m;
     const double tBefore = g.t;
+    advanceM();
     double y[2] = {g.phase[g.m - 1][0], g.phase[g.m - 1][1]};
     if (!integrateStep(y)) {
-        // The step would leave the admissible region: the trajectory ends at its
-        // last point. The clock has run one step, as for a step that stopped at
-        // rest, so that 'r' switches at the last point at its own time.
-        g.t = tBefore + g.dt;
-        copyPoint(g.m - 1, g.m);
+        // The step would leave the admissible region: no new point. The
+        // trajectory ends at its last point, with the clock at its time, so
+        // that 'c' switches there and 'r' one point before it.
+        g.m = mBefore;
+        g.t = tBefore;
+        g.searchStopped = true;
         conPrintf("\n※ 軌道が速度制限曲線を越えました。't'，'r' または '0' で戻ってください");
-        stopSearch();
         return;
     }
     g.phase[g.m][0] = y[0];
