@@ -18,6 +18,8 @@ constexpr double TRACE_RADIUS = 0.008;         // time-optimal trace and goal [�
 constexpr double NORMAL_TRACE_RADIUS = 0.002;  // normal CP trace [× zoom]
 constexpr double NORMAL_NOW_RADIUS = 0.006;    // normal CP position [× zoom]
 constexpr double END_RING_RADIUS = 0.012;      // start and goal rings, fixed size
+constexpr double PANEL_WIDTH = 1.0;            // graph panel, from gx0 - 0.05 [window units]
+constexpr double PANEL_HEIGHT = 2.0;           // from the bottom edge
 
 // A last index kept inside a table of `cap` entries.
 int within(int n, int cap)
@@ -113,8 +115,10 @@ void drawPlaybackState()
     plotLimitCurve(black);
     drawCarriage(g.finalXY[k], 0.0, red);
     drawPathDisc(g.finalXY[mf], TRACE_RADIUS * g.zoom, blue);
-    drawPathDiscRun(&g.finalXY[0][0], 4, k + 1, TRACE_RADIUS * g.zoom, red);
-    drawPathDiscRun(&g.normalXY[0][0], 2, m + 1, NORMAL_TRACE_RADIUS * g.zoom, white);
+    // The graph panel, painted at the end, hides whatever of the traces lies under it.
+    const double panel[4] = {g.gx0 - 0.05, -1.0, g.gx0 - 0.05 + PANEL_WIDTH, -1.0 + PANEL_HEIGHT};
+    drawPathDiscRun(&g.finalXY[0][0], 4, k + 1, TRACE_RADIUS * g.zoom, red, panel);
+    drawPathDiscRun(&g.normalXY[0][0], 2, m + 1, NORMAL_TRACE_RADIUS * g.zoom, white, panel);
     drawPathDisc(g.normalXY[m], NORMAL_NOW_RADIUS * g.zoom, black);
 
     // Where an axis reaches, leaves or jumps across its limit.
@@ -127,8 +131,8 @@ void drawPlaybackState()
     ringAtPathPoint(g.finalXY[mf], END_RING_RADIUS);
 
     // The graph panel hides whatever of the figure reaches into it.
-    const double corner[2] = {g.gx0 - 0.05, -1.0};
-    fillRect(corner, 1.0, 2.0, 0.0, white);
+    const double corner[2] = {panel[0], panel[1]};
+    fillRect(corner, PANEL_WIDTH, PANEL_HEIGHT, 0.0, white);
     plotDisplacement(k);
     plotTorques(k);
 }

@@ -23,10 +23,12 @@ constexpr float LINE_WIDTH_AFTER_THICK = 2.0f;  // [px] left by drawThickLine
 void drawLine(const double p1[2], const double p2[2], const float colour[4]);
 void drawThickLine(const double p1[2], const double p2[2], double width, const float colour[4]);
 // `font` is a GLUT bitmap font; bytes below its first glyph (a newline) draw nothing.
-// Many thick segments of one width and colour, drawn exactly as repeated
-// drawThickLine calls would draw them: begin, segments, end.
+// Many thick segments of one width, drawn exactly as repeated drawThickLine
+// calls would draw them: begin, segments (with thickLineColour between them
+// where the colour changes), end.
 void beginThickLines(double width, const float colour[4]);
 void thickLineSegment(const double p1[2], const double p2[2]);
+void thickLineColour(const float colour[4]);
 void endThickLines();
 void drawText(float x, float y, void* font, const char* text);
 void drawDisc(const double centre[2], double r, const float colour[4]);
@@ -38,7 +40,11 @@ void drawGrid(const double centre[2], double angle, int n, double dx, double dy)
 // drawDisc at the figure transform of the path point (x, y) [m]; r is not zoomed.
 void drawPathDisc(const double point[2], double r, const float colour[4]);
 // count path discs whose points (x, y) [m] start at first and follow each other
-// every stride doubles; the same picture as count drawPathDisc calls.
-void drawPathDiscRun(const double* first, int stride, int count, double r, const float colour[4]);
+// every stride doubles; the same picture as count drawPathDisc calls once the
+// frame is finished. coveredLater (x0, y0, x1, y1 in window units, or null) is a
+// rectangle that the caller paints over later in the frame: what a disc would
+// draw only there may be left out.
+void drawPathDiscRun(const double* first, int stride, int count, double r, const float colour[4],
+                     const double coveredLater[4] = nullptr);
 void clearFrame();
 void presentFrame();

@@ -119,17 +119,24 @@ void plotDisplacement(int k)
     const int last = boundedPoint(k);
     double px[2] = {x0, y0 + (g.finalXY[0][0] - r.min) * vs};
     double py[2] = {x0, y0 + (g.finalXY[0][1] - r.min) * vs};
+    if (last < 1) return;
+    // Segment after segment, x then y, in one run: the same picture as one
+    // drawThickLine each, without switching the line width twice per segment.
+    beginThickLines(GRAPH_CURVE_WIDTH, red);
     for (int i = 1; i <= last; ++i) {
         const double xt = x0 + ts * g.TIME[i];
         const double nx[2] = {xt, y0 + (g.finalXY[i][0] - r.min) * vs};
         const double ny[2] = {xt, y0 + (g.finalXY[i][1] - r.min) * vs};
-        drawThickLine(px, nx, GRAPH_CURVE_WIDTH, red);
-        drawThickLine(py, ny, GRAPH_CURVE_WIDTH, black);
+        thickLineColour(red);
+        thickLineSegment(px, nx);
+        thickLineColour(black);
+        thickLineSegment(py, ny);
         px[0] = nx[0];
         px[1] = nx[1];
         py[0] = ny[0];
         py[1] = ny[1];
     }
+    endThickLines();
 }
 
 void plotTorques(int k)
