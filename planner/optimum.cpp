@@ -924,7 +924,16 @@ bool finish()
         sw.kind = wk.swKind[k];
         double lo = wk.ps[i], hi = wk.ps[i];
         if (i + 1 < wk.np) shrink(wk.ps[i], wk.ps[i + 1], &lo, &hi);
-        axisAccAt(wk.ps[i], wk.pw[i], wk.psg[i], lo, hi, &sw.ax, &sw.ay);
+        if (wk.onLimit[i] && i + 1 < wk.np) {
+            // On the limit curve the bounds at the switching point itself may
+            // be 0/0 (a zero-inertia point): take the motion a little later.
+            double d = 1e-6 * wk.scale;
+            if (d > 0.5 * (wk.ps[i + 1] - wk.ps[i])) d = 0.5 * (wk.ps[i + 1] - wk.ps[i]);
+            const double w = advance(wk.ps[i], wk.pw[i], wk.ps[i] + d, wk.psg[i], true);
+            axisAccAt(wk.ps[i] + d, w, wk.psg[i], lo, hi, &sw.ax, &sw.ay);
+        } else {
+            axisAccAt(wk.ps[i], wk.pw[i], wk.psg[i], lo, hi, &sw.ax, &sw.ay);
+        }
     }
     return std::isfinite(o.tf) && o.tf > 0.0;
 }

@@ -1,0 +1,390 @@
+// The automatic minimum-time solver against methods that do not share its
+// algorithm: the grid reference (largest admissible profile by forward and
+// backward sweeps), the direct time integration of the quarter circle, closed
+// forms of straight paths and symmetries; and the motion it reports checked in
+// the time domain (axis limits, finite differences of its own positions).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "cases.h"
+#include "path/curves.h"
+#include "planner/optimum.h"
+
+namespace {
+
+// ---- Helpers ----
+
+std::string caseName(const PathCase& c)
+{
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "type %d a=%g b=%g xamax=%g yamax=%g", c.type, c.a, c.b, c.xamax, c.yamax);
+    return buf;
+}
+
+double solve(const PathCase& c)
+{
+    preparePath(c);
+    EXPECT_TRUE(computeOptimum()) << caseName(c);
+    return optimum.tf;
+}
+
+// The grid reference, refined past its own stopping rule until two successive
+// doublings both change the time by at most 2e-6 (relative). A single small
+// change can be a false plateau: on the default U shape the grid steps over the
+// joins of the bend differently at each size, and the times of 2^15 and 2^16
+// cells agree to 1.5e-6 at 2.665563 s while finer grids go on to 2.665593 s.
+double settledReference(const PathCase& c)
+{
+    preparePath(c);
+    const ReferenceTime r = referenceMinimumTime();
+    int n = r.n;
+    double prev = r.tf, change = r.change;
+    for (int k = 0; k < 6 && n < (1 << 22); ++k) {
+        n *= 2;
+        const double T = gridMinimumTime(n);
+        const double next = std::fabs(T - prev);
+        prev = T;
+        if (change <= 2e-6 * T && next <= 2e-6 * T) break;
+        change = next;
+    }
+    return prev;
+}
+
+// The optimal profile's ds/dt at s, with (ds/dt)^2 interpolated linearly
+// between samples (it is close to linear in s over a cell; ds/dt itself grows
+// like the root of s out of rest).
+double profileSpeedAt(double s)
+{
+    int i = 0;
+    while (i < optimum.nProfile && optimum.profile[i + 1][0] < s) ++i;
+    if (i >= optimum.nProfile) return optimum.profile[optimum.nProfile][1];
+    const double s0 = optimum.profile[i][0], s1 = optimum.profile[i + 1][0];
+    const double f = s1 > s0 ? (s - s0) / (s1 - s0) : 0.0;
+    const double w0 = optimum.profile[i][1] * optimum.profile[i][1];
+    const double w1 = optimum.profile[i + 1][1] * optimum.profile[i + 1][1];
+    return std::sqrt(w0 + f * (w1 - w0));
+}
+
+// ---- Against the grid reference on every path of the accuracy table ----
+
+class OptimumCase : public ::testing::TestWithParam<int> {};
+
+std::string optimumCaseName(const ::testing::TestParamInfo<int>& info)
+{
+    return "Case" + std::to_string(info.param);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, OptimumCase, ::testing::Range(0, static_cast<int>(reportCases().size())),
+                         optimumCaseName);
+
+TEST_P(OptimumCase, TimeAgreesWithTheSettledGridReference)
+{
+    const PathCase c = reportCases()[GetParam()];
+    const double ref = settledReference(c);
+    const double tf = solve(c);
+    EXPECT_NEAR(tf / ref, 1.0, 1e-5) << caseName(c) << " optimum " << tf << " reference " << ref;
+}
+
+// The profile lies under the velocity limit everywhere, starts and ends at
+// rest, and its times are the integral of ds / (ds/dt): the chord rule over its
+// own samples (exact for constant d2s/dt2 in a cell) agrees to within the
+// second-order error of that rule.
+TEST_P(OptimumCase, ProfileIsUnderTheLimitAndItsTimesIntegrateIt)
+{
+    const PathCase c = reportCases()[GetParam()];
+    solve(c);
+    ASSERT_GT(optimum.nProfile, 100);
+    const double sEnd = sim.sEnd[sim.cpType];
+    EXPECT_EQ(optimum.profile[0][0], 0.0);
+    EXPECT_EQ(optimum.profile[0][1], 0.0);
+    EXPECT_EQ(optimum.profile[0][2], 0.0);
+    EXPECT_NEAR(optimum.profile[optimum.nProfile][0], sEnd, 1e-12);
+    EXPECT_EQ(optimum.profile[optimum.nProfile][1], 0.0);
+    EXPECT_DOUBLE_EQ(optimum.profile[optimum.nProfile][2], optimum.tf);
+    double chord = 0.0, worstExcess = 0.0;
+    for (int i = 0; i < optimum.nProfile; ++i) {
+        const double* a = optimum.profile[i];
+        const double* b = optimum.profile[i + 1];
+        ASSERT_GE(b[0], a[0]) << "s decreases at " << i;
+        ASSERT_GE(b[2], a[2]) << "t decreases at " << i;
+        if (b[0] > a[0]) chord += 2.0 * (b[0] - a[0]) / (a[1] + b[1]);
+        const double w = b[1] * b[1];
+        const double lim = velocityLimitSquared(b[0]);
+        if (std::isfinite(lim)) worstExcess = std::fmax(worstExcess, w / lim - 1.0);
+    }
+    EXPECT_LE(worstExcess, 1e-7) << caseName(c);
+    EXPECT_NEAR(chord / optimum.tf, 1.0, 2e-5) << caseName(c);
+}
+
+// Switching points against the grid reference: where its backward sweep
+// lowers the forward sweep (braking) begins at an acceleration-to-braking
+// switch and ends where braking meets the limit again (braking to
+// acceleration), or at the goal. Same number, same places within a few cells.
+TEST_P(OptimumCase, SwitchesAreWhereTheReferenceChangesBetweenBounds)
+{
+    const PathCase c = reportCases()[GetParam()];
+    solve(c);
+    const int n = 1 << 15;
+    const double sEnd = sim.sEnd[sim.cpType];
+    const double ds = sEnd / n;
+    std::vector<double> fwd(n + 1, 0.0), fin;
+    gridProfile(n, &fin);
+    for (int i = 0; i < n; ++i) {  // the forward sweep alone
+        double lo = 0.0, hi = 0.0;
+        admissibleRange(i * ds, fwd[i], &lo, &hi);
+        fwd[i + 1] = std::fmin(velocityLimitSquared((i + 1) * ds), fwd[i] + 2.0 * ds * hi);
+    }
+    double top = 0.0;
+    for (double x : fwd) top = std::fmax(top, x);
+    std::vector<double> starts, ends;
+    bool braking = false;
+    for (int i = 1; i < n; ++i) {
+        const bool b = fin[i] < fwd[i] - 1e-6 * top;
+        if (b && !braking) starts.push_back(i * ds);
+        if (!b && braking) ends.push_back(i * ds);
+        braking = b;
+    }
+    std::vector<double> accToBrake, brakeToAcc;
+    for (int k = 0; k < optimum.nSwitch; ++k) {
+        if (optimum.sw[k].kind == OPT_ACC_TO_BRAKE) accToBrake.push_back(optimum.sw[k].s);
+        if (optimum.sw[k].kind == OPT_BRAKE_TO_ACC) brakeToAcc.push_back(optimum.sw[k].s);
+    }
+    const double tol = 5e-3 * sEnd;
+    ASSERT_EQ(accToBrake.size(), starts.size()) << caseName(c);
+    ASSERT_EQ(brakeToAcc.size(), ends.size()) << caseName(c);
+    for (size_t k = 0; k < starts.size(); ++k) EXPECT_NEAR(accToBrake[k], starts[k], tol) << caseName(c) << " k=" << k;
+    for (size_t k = 0; k < ends.size(); ++k) EXPECT_NEAR(brakeToAcc[k], ends[k], tol) << caseName(c) << " k=" << k;
+}
+
+// The switching list is in time order, each entry on the profile, and the
+// accelerations just after a switch are those of the bound it switches to.
+TEST_P(OptimumCase, SwitchListIsOrderedAndOnTheProfile)
+{
+    const PathCase c = reportCases()[GetParam()];
+    solve(c);
+    ASSERT_GE(optimum.nSwitch, 1);
+    for (int k = 0; k < optimum.nSwitch; ++k) {
+        const OptSwitch& w = optimum.sw[k];
+        if (k > 0) {
+            EXPECT_GT(w.t, optimum.sw[k - 1].t);
+        }
+        EXPECT_GT(w.t, 0.0);
+        EXPECT_LT(w.t, optimum.tf);
+        EXPECT_NEAR(w.v, profileSpeedAt(w.s), 1e-9 * (1.0 + w.v));
+        EXPECT_LE(std::fabs(w.ax), sim.xamax * (1.0 + 1e-6));
+        EXPECT_LE(std::fabs(w.ay), sim.yamax * (1.0 + 1e-6));
+        // One axis at least works at its limit right after any switch.
+        EXPECT_NEAR(std::fmax(std::fabs(w.ax) / sim.xamax, std::fabs(w.ay) / sim.yamax), 1.0, 2e-3) << k;
+        double out[6];
+        optimumAt(w.t, out);
+        EXPECT_NEAR(out[0], w.s, 1e-6 * (1.0 + w.s));
+        EXPECT_NEAR(out[1], w.v, 1e-6 * (1.0 + w.v));
+    }
+    // Kinds alternate between braking and accelerating again, starting and ending with braking.
+    EXPECT_EQ(optimum.sw[0].kind, OPT_ACC_TO_BRAKE);
+    EXPECT_EQ(optimum.sw[optimum.nSwitch - 1].kind, OPT_ACC_TO_BRAKE);
+    for (int k = 1; k < optimum.nSwitch; ++k) EXPECT_NE(optimum.sw[k].kind, optimum.sw[k - 1].kind) << k;
+}
+
+// The motion in the time domain: optimumAt every millisecond keeps both axes
+// within their limits (+1e-6), and its positions are consistent with its
+// accelerations and speed: central differences of x(t) and y(t) give the
+// reported axis accelerations, and differences of s(t) the reported ds/dt,
+// wherever no switch falls within the stencil.
+TEST_P(OptimumCase, MotionKeepsTheLimitsAndMatchesItsOwnPositions)
+{
+    const PathCase c = reportCases()[GetParam()];
+    solve(c);
+    const double tf = optimum.tf;
+    const double h = 1e-3;
+    double worstX = 0.0, worstY = 0.0, worstFd = 0.0, worstV = 0.0;
+    int compared = 0;
+    for (double t = 0.0; t <= tf; t += h) {
+        double m[6], a[6], b[6];
+        optimumAt(t, m);
+        ASSERT_TRUE(std::isfinite(m[0]) && std::isfinite(m[4]) && std::isfinite(m[5])) << t;
+        worstX = std::fmax(worstX, std::fabs(m[4]) - sim.xamax);
+        worstY = std::fmax(worstY, std::fabs(m[5]) - sim.yamax);
+        if (t < 2 * h || t > tf - 2 * h) continue;
+        bool nearSwitch = false;
+        for (int k = 0; k < optimum.nSwitch; ++k) nearSwitch |= std::fabs(optimum.sw[k].t - t) < 2 * h;
+        if (nearSwitch) continue;
+        optimumAt(t - h, a);
+        optimumAt(t + h, b);
+        // A join of the curve's pieces (the U's bend ends, the cam's middle)
+        // makes the axis accelerations jump without a switch: skip stencils
+        // across a jump.
+        if (std::fabs(b[4] - a[4]) > 0.05 * sim.xamax || std::fabs(b[5] - a[5]) > 0.05 * sim.yamax) continue;
+        const double fx = (a[2] - 2 * m[2] + b[2]) / (h * h);
+        const double fy = (a[3] - 2 * m[3] + b[3]) / (h * h);
+        worstFd = std::fmax(worstFd, std::fmax(std::fabs(fx - m[4]) / sim.xamax, std::fabs(fy - m[5]) / sim.yamax));
+        worstV = std::fmax(worstV, std::fabs((b[0] - a[0]) / (2 * h) - m[1]) / (1.0 + m[1]));
+        ++compared;
+    }
+    EXPECT_LE(worstX, 1e-6) << caseName(c);
+    EXPECT_LE(worstY, 1e-6) << caseName(c);
+    EXPECT_GT(compared, static_cast<int>(0.5 * tf / h));
+    EXPECT_LT(worstFd, 2e-2) << caseName(c);
+    EXPECT_LT(worstV, 1e-4) << caseName(c);
+}
+
+// ---- Closed forms and symmetries ----
+
+// The quarter circle: the direct time integration of its two halves (RK4 in
+// time, with the circle's range written out) gives 2.549288 s at R = 1, a = 1;
+// s is the angle, so the time scales as sqrt(R / a).
+TEST(Optimum, QuarterCircleMatchesDirectIntegrationAndScales)
+{
+    const QuarterArcHalves q = quarterArcHalves(1.0, 1.0, 1e-5);
+    const double t11 = q.tForward + q.tBackward;
+    EXPECT_NEAR(t11, 2.549288, 1e-6);
+    const double radiusLimit[][2] = {{1.0, 1.0}, {0.5, 2.0}, {2.0, 0.5}, {1.0, 4.0}, {0.3, 0.7}};
+    for (const auto& rl : radiusLimit) {
+        const double tf = solve({"", CP_ARC, rl[0], 90.0, rl[1], rl[1]});
+        EXPECT_NEAR(tf / (t11 * std::sqrt(rl[0] / rl[1])), 1.0, 1e-6) << "R=" << rl[0] << " a=" << rl[1];
+        // One switch, at 45 degrees, where both halves meet.
+        ASSERT_EQ(optimum.nSwitch, 1);
+        EXPECT_NEAR(optimum.sw[0].s, 0.25 * PI, 1e-6);
+        EXPECT_NEAR(optimum.sw[0].t, 0.5 * tf, 1e-6 * tf);
+        EXPECT_NEAR(optimum.sw[0].v, q.vForward * std::sqrt(rl[1] / rl[0]), 1e-6);
+    }
+}
+
+// A path without curvature (rise 1e-9 m) is a straight line along x: the X
+// axis alone limits the motion, tf = 2 sqrt(L / xamax), the switch at L / 2.
+TEST(Optimum, StraightLineTakesTwiceTheRootOfLengthOverAcceleration)
+{
+    const PathCase cases[] = {
+        {"", CP_CAM_ACC, 0.5, 1e-9, 2.0, 2.0},
+        {"", CP_CAM_ACC, 3.0, 1e-9, 0.7, 5.0},
+        {"", CP_SINE, 1.0, 1e-9, 3.0, 1.0},
+        {"", CP_CAM_CYCLOID, 0.8, 1e-9, 1.5, 2.0},
+    };
+    for (const PathCase& c : cases) {
+        const double tf = solve(c);
+        EXPECT_NEAR(tf / (2.0 * std::sqrt(c.a / c.xamax)), 1.0, 1e-7) << caseName(c);
+        ASSERT_EQ(optimum.nSwitch, 1) << caseName(c);
+        EXPECT_NEAR(optimum.sw[0].s, 0.5 * c.a, 1e-6 * c.a);
+        EXPECT_NEAR(std::fabs(optimum.sw[0].ax), c.xamax, 1e-6);
+    }
+}
+
+// Mirror images: the 90-degree arc with (xamax, yamax) is the same arc run
+// backwards with the limits swapped; the U shape and the slalom are symmetric
+// about their middle. A rest-to-rest time does not depend on the direction,
+// and the switching points of a symmetric path mirror each other in time.
+TEST(Optimum, MirroredPathsTakeTheSameTime)
+{
+    const double a = solve({"", CP_ARC, 0.5, 90.0, 1.0, 3.0});
+    const double b = solve({"", CP_ARC, 0.5, 90.0, 3.0, 1.0});
+    EXPECT_NEAR(a / b, 1.0, 1e-7);
+    const PathCase symmetric[] = {defaultCase(CP_U), defaultCase(CP_SLALOM), {"", CP_U, 0.3, 0.2, 1.0, 4.0},
+                                  defaultCase(CP_CAM_CYCLOID)};
+    for (const PathCase& c : symmetric) {
+        const double tf = solve(c);
+        const int n = optimum.nSwitch;
+        for (int k = 0; k < n; ++k)
+            EXPECT_NEAR(optimum.sw[k].t + optimum.sw[n - 1 - k].t, tf, 1e-6 * tf) << caseName(c) << " k=" << k;
+    }
+}
+
+// ---- Brute force: no admissible profile is faster ----
+
+// On a few paths the grid reference at a fine grid is the largest admissible
+// profile up to its first-order error; the optimal profile lies on it, never
+// noticeably above (it would break a limit) nor below (it would waste time).
+TEST(Optimum, ProfileFollowsTheLargestAdmissibleProfile)
+{
+    const PathCase cases[] = {defaultCase(CP_SINE), defaultCase(CP_U), {"", CP_ARC, 0.5, 120.0, 3.0, 1.0},
+                              {"", CP_SLALOM, 0.3, 2.0, 1.0, 2.0}};
+    for (const PathCase& c : cases) {
+        solve(c);
+        const int n = 1 << 17;
+        std::vector<double> x;
+        gridProfile(n, &x);
+        const double sEnd = sim.sEnd[sim.cpType];
+        double top = 0.0, above = 0.0, below = 0.0;
+        for (double w : x) top = std::fmax(top, w);
+        for (int i = 0; i <= n; i += 16) {
+            const double v = profileSpeedAt(i * sEnd / n);
+            above = std::fmax(above, v * v - x[i]);
+            below = std::fmax(below, x[i] - v * v);
+        }
+        EXPECT_LT(above / top, 2e-4) << caseName(c);
+        EXPECT_LT(below / top, 2e-4) << caseName(c);
+    }
+}
+
+// ---- Robustness ----
+
+// The solver leaves every byte of the program state as it found it.
+TEST(Optimum, LeavesTheProgramStateUntouched)
+{
+    preparePath(defaultCase(CP_SLALOM));
+    sim.accSign = -1;
+    sim.t = 0.37;
+    static SimState before;
+    before = sim;
+    ASSERT_TRUE(computeOptimum());
+    EXPECT_EQ(std::memcmp(&before, &sim, sizeof(SimState)), 0);
+}
+
+// Paths and limits drawn over the ranges the dialogue accepts, including very
+// unequal limits and the longest paths: always an answer, finite, at most a
+// little faster than a coarse grid reference (which errs on the slow side),
+// and never slower than it by more than its error.
+TEST(Optimum, AnswersOverTheWholeRangeOfEntries)
+{
+    std::mt19937 rng(20261207);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    auto logUniform = [&](double lo, double hi) {
+        return std::exp(std::log(lo) + unit(rng) * (std::log(hi) - std::log(lo)));
+    };
+    for (int k = 0; k < 60; ++k) {
+        PathCase c;
+        c.type = 1 + static_cast<int>(rng() % 6);
+        switch (c.type) {
+        case CP_ARC: c.a = logUniform(0.05, 5.0); c.b = logUniform(5.0, 3600.0); break;
+        case CP_SINE: c.a = logUniform(0.1, 20.0); c.b = logUniform(0.001, 3.0); break;
+        case CP_U: c.a = logUniform(0.01, 3.0); c.b = logUniform(0.01, 3.0); break;
+        case CP_SLALOM: c.a = logUniform(0.02, 2.0); c.b = 1 + static_cast<int>(rng() % 20); break;
+        default: c.a = logUniform(0.05, 20.0); c.b = logUniform(0.001, 5.0); break;
+        }
+        c.xamax = logUniform(0.01, 100.0);
+        c.yamax = logUniform(0.01, 100.0);
+        preparePath(c);
+        ASSERT_TRUE(computeOptimum()) << caseName(c);
+        ASSERT_TRUE(std::isfinite(optimum.tf)) << caseName(c);
+        ASSERT_LE(optimum.nSwitch, OPT_SWITCH_CAP);
+        const double coarse = gridMinimumTime(1 << 14);
+        EXPECT_NEAR(optimum.tf / coarse, 1.0, 5e-3) << caseName(c);
+        for (int i = 0; i <= optimum.nProfile; ++i) ASSERT_TRUE(std::isfinite(optimum.profile[i][1])) << caseName(c);
+    }
+}
+
+// No path: no answer, and optimumAt gives zeros rather than stale values.
+TEST(Optimum, RefusesAStateWithoutAPath)
+{
+    preparePath(defaultCase(CP_ARC));
+    ASSERT_TRUE(computeOptimum());
+    sim.cpType = 0;
+    EXPECT_FALSE(computeOptimum());
+    EXPECT_FALSE(optimum.ok);
+    EXPECT_EQ(optimum.tf, 0.0);
+    double out[6];
+    optimumAt(0.5, out);
+    for (double v : out) EXPECT_EQ(v, 0.0);
+    preparePath(defaultCase(CP_ARC));
+    sim.xamax = 0.0;
+    EXPECT_FALSE(computeOptimum());
+    sim.xamax = NAN;
+    EXPECT_FALSE(computeOptimum());
+}
+
+}  // namespace
