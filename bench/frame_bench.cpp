@@ -134,6 +134,82 @@ void PlaybackFrameDrawn(benchmark::State& st)
     }
 }
 
+// The longest motion the tables hold, entered as a sine wave of wavelength 20 m
+// and amplitude 1 m with both limits 0.22 m/s^2: the search stepped with the pan
+// keys, joined, and played to its end (mf = 1988, mNormal = 2000, normal CP
+// motion cut at the end of the tables).
+bool completeLongestMotion()
+{
+    prepareEntered(CP_SINE, 20.0, 1.0, 0.22, 0.22);
+    if (!joinLongSearch()) return false;
+    for (int i = 0; i < 2 * TRAJ_CAP && sim.endMark != 'e'; ++i) onKey('s', 0, 0);
+    return sim.endMark == 'e';
+}
+
+// The heaviest playback frame: k = mf and m = mNormal of the longest motion, with
+// k + 1 red and m + 1 white trace discs, in three views: as the dialogue leaves
+// it (zoom 1, the start of the wave in the window), 27 presses of 'w' (zoom 0.058,
+// the whole wave) and 5 of 'W' (zoom 1.69, the start enlarged). range(0) > 0
+// presses 'w' that often, < 0 'W'.
+void PlaybackFrameFull(benchmark::State& st)
+{
+    openWindow();
+    if (!completeLongestMotion()) {
+        st.SkipWithError("the longest motion did not complete");
+        return;
+    }
+    const int presses = static_cast<int>(st.range(0));
+    for (int i = 0; i < presses; ++i) onKey('w', 0, 0);
+    for (int i = 0; i < -presses; ++i) onKey('W', 0, 0);
+    for (auto _ : st) {
+        sim.m = sim.mNormal;
+        displayFrame();
+        glFinish();
+    }
+    st.counters["k"] = sim.playK;
+    st.counters["m"] = sim.m;
+    st.counters["zoom"] = sim.zoom;
+}
+
+// The whole playback of the longest motion key by key ('0', then 's' until normal
+// CP motion has stopped at the end of the tables), in the view the dialogue leaves.
+void PlaybackSequenceFull(benchmark::State& st)
+{
+    openWindow();
+    if (!completeLongestMotion()) {
+        st.SkipWithError("the longest motion did not complete");
+        return;
+    }
+    setFrameFunction(displayFrame);
+    for (auto _ : st) {
+        onKey('0', 0, 0);
+        glFinish();
+        PressTimes times;
+        for (int i = 0; i < sim.mNormal; ++i) times.add(timedKey('s'));
+        times.report(st);
+        st.counters["mf"] = sim.mf;
+    }
+    setFrameFunction(nullptr);
+}
+
+// The drawn search frame with both look-ahead curves at their 800 steps (sine wave
+// L = 20 m, A = 0.1 m, both limits 0.1 m/s^2, 's' pressed 800 times).
+void SearchFrameFullDrawn(benchmark::State& st)
+{
+    openWindow();
+    prepareEntered(CP_SINE, 20.0, 0.1, 0.1, 0.1);
+    setFrameFunction(nullptr);
+    for (int i = 0; i < 800; ++i) onKey('s', 0, 0);
+    for (auto _ : st) {
+        sim.m = 799;
+        sim.t = sim.TIME[799];
+        displayFrame();
+        glFinish();
+    }
+    st.counters["same_steps"] = sim.aheadSameN;
+    st.counters["flip_steps"] = sim.aheadFlipN;
+}
+
 // The search of one default path as a student makes it with 's' held down:
 // from the start, one frame per press, until the trajectory stops (or 400 presses).
 void SearchSequenceDrawn(benchmark::State& st)
@@ -189,5 +265,8 @@ void PlaybackSequenceDrawn(benchmark::State& st)
 BENCHMARK(SearchSequenceDrawn)->DenseRange(1, 6)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(PlaybackSequenceDrawn)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(SearchFrameDrawn)->DenseRange(1, 6)->Unit(benchmark::kMillisecond);
+BENCHMARK(PlaybackFrameFull)->Arg(0)->Arg(27)->Arg(-5)->Unit(benchmark::kMillisecond);
+BENCHMARK(PlaybackSequenceFull)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(SearchFrameFullDrawn)->Unit(benchmark::kMillisecond);
 BENCHMARK(PlaybackFrameDrawn)->Arg(10)->Arg(25)->Arg(50)->Arg(75)->Arg(100)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

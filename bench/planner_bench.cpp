@@ -1,7 +1,10 @@
-// Timings of the planner's per-frame and per-dialogue work on the six default paths:
-// one search frame, one preparation, and the end of the search.
+// Timings of the planner's per-frame and per-dialogue work on the six default paths
+// (one search frame, one preparation, the end of the search) and on the largest
+// entries: the search frame whose look-ahead curves both run their 800 steps, the
+// preparation of the largest path of each type, the end of the longest motion.
 #include <benchmark/benchmark.h>
 
+#include "app/dialogue.h"
 #include "app/state.h"
 #include "bench_support.h"
 #include "path/velocity_limit.h"
@@ -59,8 +62,84 @@ void EndOfSearch(benchmark::State& st)
     }
 }
 
+// The largest entry of each path type: lengths of 20 m (the travel the tables
+// sample), radii of 10 m, the arc's 3600 degrees and the slalom's 20 semicircles,
+// with both limits 0.1 m/s^2 (both boundary curves run their 3000 steps).
+struct LargestEntry {
+    int type;
+    double a, b;
+};
+const LargestEntry LARGEST[7] = {{0, 0, 0},
+                                 {CP_ARC, 10.0, 3600.0},
+                                 {CP_SINE, 20.0, 10.0},
+                                 {CP_U, 20.0, 10.0},
+                                 {CP_SLALOM, 10.0, 20.0},
+                                 {CP_CAM_ACC, 20.0, 10.0},
+                                 {CP_CAM_CYCLOID, 20.0, 10.0}};
+constexpr double LARGEST_LIMIT = 0.1;
+
+// The search frame with both look-ahead curves at their 800 steps: a nearly
+// straight sine wave (L = 20 m, A = 0.1 m) with both limits 0.1 m/s^2, 's'
+// pressed 800 times; the frame that computes point 800.
+void SearchFrameFull(benchmark::State& st)
+{
+    prepareEntered(CP_SINE, 20.0, 0.1, 0.1, 0.1);
+    setFrameFunction(nullptr);
+    for (int i = 0; i < 800; ++i) onKey('s', 0, 0);
+    for (auto _ : st) {
+        sim.m = 799;
+        sim.t = sim.TIME[799];
+        runSearchStep();
+        benchmark::DoNotOptimize(sim.aheadFlipN);
+    }
+    st.counters["same_steps"] = sim.aheadSameN;
+    st.counters["flip_steps"] = sim.aheadFlipN;
+}
+
+// The whole preparation of a dialogue (conditions report to /dev/null, boundary
+// curves, velocity limit, search reset) for the largest path of each type.
+void PreparationLargest(benchmark::State& st)
+{
+    const LargestEntry& e = LARGEST[st.range(0)];
+    prepareEntered(e.type, e.a, e.b, LARGEST_LIMIT, LARGEST_LIMIT);
+    for (auto _ : st) {
+        prepareSearch();
+        benchmark::DoNotOptimize(sim.bwdN);
+    }
+    st.counters["fwdN"] = sim.fwdN;
+    st.counters["bwdN"] = sim.bwdN;
+    st.counters["vLimitLast"] = sim.vLimitLast;
+}
+
+// The end of the search of the longest motion the tables hold: a sine wave of
+// L = 20 m, A = 1 m with both limits 0.22 m/s^2, searched with the pan keys and
+// joined (mf = 1988); normal CP motion runs to the end of the tables.
+void EndOfSearchLongest(benchmark::State& st)
+{
+    prepareEntered(CP_SINE, 20.0, 1.0, 0.22, 0.22);
+    if (!joinLongSearch()) {
+        st.SkipWithError("the long search was not joined");
+        return;
+    }
+    for (int i = 0; i < 2 * TRAJ_CAP && !sim.finishPending; ++i) runSearchStep();
+    static SimState saved;
+    saved = sim;
+    for (auto _ : st) {
+        st.PauseTiming();
+        sim = saved;
+        st.ResumeTiming();
+        finishSearch();
+        benchmark::DoNotOptimize(sim.mNormal);
+    }
+    st.counters["mf"] = sim.mf;
+    st.counters["mNormal"] = sim.mNormal;
+}
+
 }  // namespace
 
+BENCHMARK(SearchFrameFull)->Unit(benchmark::kMicrosecond);
+BENCHMARK(PreparationLargest)->DenseRange(1, 6)->Unit(benchmark::kMillisecond);
+BENCHMARK(EndOfSearchLongest)->Unit(benchmark::kMillisecond);
 BENCHMARK(SearchFrame)->DenseRange(1, 6)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Preparation)->DenseRange(1, 6)->Unit(benchmark::kMillisecond);
 BENCHMARK(EndOfSearch)->Arg(1)->Arg(5)->Arg(6)->Unit(benchmark::kMillisecond);
