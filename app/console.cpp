@@ -4,10 +4,14 @@
 
 #include <iconv.h>
 #include <langinfo.h>
+#include <poll.h>
+#include <stdio_ext.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstdarg>
@@ -27,11 +31,24 @@ char textBuf[TEXT_CAP];
 // two 3-byte escapes around every run of Japanese, at most four times the text.
 char convBuf[TEXT_CAP * 4 + 16];
 
-// Terminal mode saved by the single-key read while it is in force.
+// Terminal mode saved by the single-key read, and the single-key mode applied.
 struct termios savedMode;
-volatile sig_atomic_t rawActive = 0;
+struct termios keyMode;
+volatile sig_atomic_t rawActive = 0;  // keyMode is in force on rawFd
+volatile sig_atomic_t keyAwaited = 0; // a single-key read is waiting on rawFd
 volatile sig_atomic_t rawFd = -1;
 bool guardsInstalled = false;
+
+// How the bytes of one character of the console's encoding are told apart.
+enum KeyEncoding { KEYS_UTF8, KEYS_EUC_JP, KEYS_SHIFT_JIS };
+KeyEncoding keyEncoding = KEYS_UTF8;
+
+// The longest wait for the rest of a key after its first byte [ms]: a terminal
+// sends the bytes of one key press together, a person's next key comes later.
+constexpr int KEY_REST_MS = 80;
+// Longest escape sequence taken as one key (bytes after ESC '[').
+constexpr int SEQUENCE_CAP = 32;
+constexpr int ESC = 0x1b;
 
 // Normalises a codeset name (upper case, without '-' and '_') into out.
 void normaliseName(const char* name, char* out, int cap)
@@ -57,6 +74,165 @@ bool isJapaneseCodeset(const char* name)
     return false;
 }
 
+// The key reading rules of a codeset: EUC-JP and Shift_JIS families by their
+// names, everything else by UTF-8 (ISO-2022-JP is no terminal's input encoding).
+KeyEncoding keyEncodingOf(const char* name)
+{
+    char norm[64];
+    normaliseName(name != nullptr ? name : "", norm, static_cast<int>(sizeof norm));
+    if (std::strncmp(norm, "EUC", 3) == 0) return KEYS_EUC_JP;
+    static const char* const sjis[] = {"SHIFTJIS", "SJIS", "SHIFTJISX0213", "CP932", "WINDOWS31J", "MSKANJI"};
+    for (const char* k : sjis)
+        if (std::strcmp(norm, k) == 0) return KEYS_SHIFT_JIS;
+    return KEYS_UTF8;
+}
+
+// Bytes that follow the first byte c of one character (0 for a single byte).
+int trailingBytes(int c)
+{
+    switch (keyEncoding) {
+    case KEYS_EUC_JP:
+        if (c == 0x8F) return 2;                       // SS3: JIS X 0212
+        if (c == 0x8E || (c >= 0xA1 && c <= 0xFE)) return 1;
+        return 0;
+    case KEYS_SHIFT_JIS:
+        if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) return 1;
+        return 0;                                      // ASCII and half-width kana
+    case KEYS_UTF8:
+    default:
+        if (c >= 0xC2 && c <= 0xDF) return 1;
+        if (c >= 0xE0 && c <= 0xEF) return 2;
+        if (c >= 0xF0 && c <= 0xF4) return 3;
+        return 0;
+    }
+}
+
+// Whether b can follow the first byte of a character of the console's encoding.
+bool isTrailingByte(int b)
+{
+    switch (keyEncoding) {
+    case KEYS_EUC_JP: return b >= 0xA1 && b <= 0xFE;
+    case KEYS_SHIFT_JIS: return b >= 0x40 && b <= 0xFC && b != 0x7F;
+    case KEYS_UTF8:
+    default: return b >= 0x80 && b <= 0xBF;
+    }
+}
+
+// The final byte of a control sequence (ESC '[' ... final).
+bool isFinalByte(int b) { return b >= 0x40 && b <= 0x7E; }
+
+// ---- Reading the bytes of one key ----
+//
+// On a terminal the key is read with read(2) byte by byte, so that a wait for
+// the rest of a key can poll the descriptor: the line entries always consume
+// whole lines, so stdio holds no terminal bytes when a key is read. A byte that
+// turns out to start the next key is kept for the next read.
+
+int keptByte = -1;  // the first byte of the next key, read ahead
+
+// Next byte of the terminal, waiting at most waitMs (-1: for ever); -1 when
+// none came in time, EOF at the end of the input.
+int terminalByte(int fd, int waitMs)
+{
+    if (keptByte >= 0) {
+        const int b = keptByte;
+        keptByte = -1;
+        return b;
+    }
+    if (waitMs >= 0) {
+        struct timespec start;
+        clock_gettime(CLOCK_MONOTONIC, &start);
+        int left = waitMs;
+        // Bounded by the deadline: each round waits for what is left of it.
+        for (;;) {
+            pollfd pf{fd, POLLIN, 0};
+            const int r = poll(&pf, 1, left);
+            if (r > 0) break;
+            if (r == 0) return -1;
+            if (errno != EINTR) return -1;
+            struct timespec now;
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            const long spent = (now.tv_sec - start.tv_sec) * 1000L + (now.tv_nsec - start.tv_nsec) / 1000000L;
+            if (spent >= waitMs) return -1;
+            left = waitMs - static_cast<int>(spent);
+        }
+    }
+    // A signal that interrupts the wait (SIGCONT after a stop) is followed by a
+    // new attempt; the handlers restart the call, this covers those that do not.
+    for (int tries = 0; tries < 1000; ++tries) {
+        unsigned char b = 0;
+        const ssize_t n = read(fd, &b, 1);
+        if (n == 1) return b;
+        if (n == 0) return EOF;
+        if (errno != EINTR) return EOF;
+    }
+    return EOF;
+}
+
+// Next byte of a stream that is not a terminal; peeking puts it back.
+int streamByte(FILE* in) { return std::fgetc(in); }
+
+// Source of the bytes of one key: the terminal or a stream.
+struct KeySource {
+    FILE* in;
+    int fd;        // -1: read the stream
+    int next(int waitMs) const { return fd >= 0 ? terminalByte(fd, waitMs) : streamByte(in); }
+    // A byte read ahead that belongs to the next key.
+    void keep(int b) const
+    {
+        if (b < 0) return;
+        if (fd >= 0)
+            keptByte = b;
+        else
+            std::ungetc(b, in);
+    }
+};
+
+// Reads the rest of the key that began with byte c, so that one key press is
+// one answer: the remaining bytes of a multi-byte character, or the rest of an
+// escape sequence (ESC '[' parameters final, ESC 'O' final; the Linux console's
+// F1 to F5 are ESC '[' '[' letter). A lone ESC stays one key.
+void readRestOfKey(const KeySource& src, int c)
+{
+    if (c == ESC) {
+        const int b = src.next(KEY_REST_MS);
+        if (b == '[') {
+            int f = src.next(KEY_REST_MS);
+            if (f == '[') f = src.next(KEY_REST_MS);  // ESC [ [ A
+            for (int i = 0; i < SEQUENCE_CAP && f >= 0 && !isFinalByte(f); ++i) f = src.next(KEY_REST_MS);
+            return;
+        }
+        if (b == 'O') {
+            src.next(KEY_REST_MS);
+            return;
+        }
+        src.keep(b);
+        return;
+    }
+    const int rest = trailingBytes(c);
+    for (int i = 0; i < rest; ++i) {
+        const int b = src.next(KEY_REST_MS);
+        if (b < 0) return;
+        if (!isTrailingByte(b)) {
+            src.keep(b);
+            return;
+        }
+    }
+}
+
+// Whether this process is the terminal's foreground process group (a mode set
+// from the background would stop it).
+bool inForeground(int fd) { return tcgetpgrp(fd) == getpgrp(); }
+
+// Puts the single-key mode back while a key is awaited (after a stop).
+void reapplyKeyMode()
+{
+    if (keyAwaited && !rawActive && rawFd >= 0 && inForeground(rawFd)) {
+        tcsetattr(rawFd, TCSANOW, &keyMode);
+        rawActive = 1;
+    }
+}
+
 void signalRestore(int sig)
 {
     conRestoreTerminal();
@@ -64,47 +240,44 @@ void signalRestore(int sig)
     std::raise(sig);
 }
 
+// Ctrl-Z: the terminal as it was before the key read, then the stop itself;
+// on continuing, the single-key mode again if a key is still awaited.
+void stopRestore(int sig)
+{
+    const int savedErrno = errno;
+    conRestoreTerminal();
+    struct sigaction dfl;
+    std::memset(&dfl, 0, sizeof dfl);
+    dfl.sa_handler = SIG_DFL;
+    sigemptyset(&dfl.sa_mask);
+    struct sigaction mine;
+    sigaction(sig, &dfl, &mine);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, sig);
+    sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    std::raise(sig);  // stops here until SIGCONT
+    sigprocmask(SIG_BLOCK, &only, nullptr);
+    sigaction(sig, &mine, nullptr);
+    reapplyKeyMode();
+    errno = savedErrno;
+}
+
+void continueRestore(int)
+{
+    const int savedErrno = errno;
+    reapplyKeyMode();
+    errno = savedErrno;
+}
+
 void exitRestore() { conRestoreTerminal(); }
 
-}  // namespace
-
-void conSetStreams(FILE* out, FILE* in)
+// Formats one UTF-8 text, converts it as chosen and writes it to out.
+void printConverted(FILE* out, const char* fmt, va_list ap)
 {
-    outStream = out;
-    inStream = in;
-}
-
-FILE* conOutStream() { return outStream != nullptr ? outStream : stdout; }
-FILE* conInStream() { return inStream != nullptr ? inStream : stdin; }
-
-bool conSetCodeset(const char* codeset)
-{
-    if (converter != reinterpret_cast<iconv_t>(-1)) {
-        iconv_close(converter);
-        converter = reinterpret_cast<iconv_t>(-1);
-    }
-    if (codeset == nullptr || !isJapaneseCodeset(codeset)) return false;
-    converter = iconv_open(codeset, "UTF-8");
-    return converter != reinterpret_cast<iconv_t>(-1);
-}
-
-void conInitLocale()
-{
-    std::setlocale(LC_ALL, "");
-    // Numbers are printed and scanned with '.' whatever the user's locale.
-    std::setlocale(LC_NUMERIC, "C");
-    conSetCodeset(nl_langinfo(CODESET));
-}
-
-void conPrintf(const char* fmt, ...)
-{
-    va_list ap;
-    va_start(ap, fmt);
     int n = std::vsnprintf(textBuf, sizeof textBuf, fmt, ap);
-    va_end(ap);
     if (n < 0) return;
     if (n >= TEXT_CAP) n = TEXT_CAP - 1;
-    FILE* out = conOutStream();
 
     if (converter != reinterpret_cast<iconv_t>(-1)) {
         char* src = textBuf;
@@ -125,6 +298,58 @@ void conPrintf(const char* fmt, ...)
     std::fflush(out);
 }
 
+bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+}  // namespace
+
+void conSetStreams(FILE* out, FILE* in)
+{
+    outStream = out;
+    inStream = in;
+    keptByte = -1;
+}
+
+FILE* conOutStream() { return outStream != nullptr ? outStream : stdout; }
+FILE* conInStream() { return inStream != nullptr ? inStream : stdin; }
+
+bool conSetCodeset(const char* codeset)
+{
+    if (converter != reinterpret_cast<iconv_t>(-1)) {
+        iconv_close(converter);
+        converter = reinterpret_cast<iconv_t>(-1);
+    }
+    keyEncoding = KEYS_UTF8;
+    if (codeset == nullptr || !isJapaneseCodeset(codeset)) return false;
+    keyEncoding = keyEncodingOf(codeset);
+    converter = iconv_open(codeset, "UTF-8");
+    return converter != reinterpret_cast<iconv_t>(-1);
+}
+
+void conInitLocale()
+{
+    std::setlocale(LC_ALL, "");
+    // Numbers are printed and scanned with '.' whatever the user's locale.
+    std::setlocale(LC_NUMERIC, "C");
+    conSetCodeset(nl_langinfo(CODESET));
+}
+
+void conPrintf(const char* fmt, ...)
+{
+    va_list ap;
+    va_start(ap, fmt);
+    printConverted(conOutStream(), fmt, ap);
+    va_end(ap);
+}
+
+void conErrorf(const char* fmt, ...)
+{
+    std::fflush(conOutStream());
+    va_list ap;
+    va_start(ap, fmt);
+    printConverted(stderr, fmt, ap);
+    va_end(ap);
+}
+
 int conScanf(const char* fmt, ...)
 {
     std::fflush(conOutStream());
@@ -133,6 +358,36 @@ int conScanf(const char* fmt, ...)
     const int r = std::vfscanf(conInStream(), fmt, ap);
     va_end(ap);
     return r;
+}
+
+ConWord conReadWord(char* buf, int cap, bool withinLine)
+{
+    std::fflush(conOutStream());
+    FILE* in = conInStream();
+    if (cap < 2) return CON_WORD_ENDED;
+    buf[0] = '\0';
+    int c = std::fgetc(in);
+    // Blanks before the word; bounded by the input itself.
+    while (c != EOF && (isBlank(c) || (c == '\n' && !withinLine))) c = std::fgetc(in);
+    if (c == EOF) return CON_WORD_ENDED;
+    if (c == '\n') {
+        std::ungetc(c, in);
+        return CON_WORD_NONE;
+    }
+    int n = 0;
+    bool tooLong = false;
+    while (c != EOF && c != '\n' && !isBlank(c)) {
+        if (n < cap - 1)
+            buf[n++] = static_cast<char>(c);
+        else
+            tooLong = true;
+        c = std::fgetc(in);
+    }
+    if (c != EOF) std::ungetc(c, in);  // the blank or line break after the word stays
+    buf[n] = '\0';
+    // A word longer than any number is no number: it is not cut into one.
+    if (tooLong) buf[0] = '\0';
+    return CON_WORD_READ;
 }
 
 bool conDiscardLine()
@@ -148,6 +403,23 @@ bool conDiscardLine()
 
 bool conInputEnded() { return std::feof(conInStream()) != 0; }
 
+void conForgetInputEnd()
+{
+    FILE* in = conInStream();
+    const int fd = fileno(in);
+    if (fd >= 0 && isatty(fd)) std::clearerr(in);
+}
+
+void conDiscardTypeAhead()
+{
+    FILE* in = conInStream();
+    const int fd = fileno(in);
+    if (fd < 0 || !isatty(fd)) return;
+    tcflush(fd, TCIFLUSH);
+    __fpurge(in);
+    keptByte = -1;
+}
+
 int conReadKey()
 {
     FILE* in = conInStream();
@@ -159,14 +431,19 @@ int conReadKey()
         struct termios mode;
         if (tcgetattr(fd, &mode) == 0) {
             savedMode = mode;
-            rawFd = fd;
-            rawActive = 1;
             mode.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
             mode.c_cc[VMIN] = 1;
             mode.c_cc[VTIME] = 0;
+            keyMode = mode;
+            rawFd = fd;
+            keyAwaited = 1;
+            rawActive = 1;
             // TCSANOW: a key typed ahead of the question stays and answers it.
-            tcsetattr(fd, TCSANOW, &mode);
-            const int c = std::fgetc(in);
+            tcsetattr(fd, TCSANOW, &keyMode);
+            const KeySource src{in, fd};
+            const int c = src.next(-1);
+            if (c != EOF) readRestOfKey(src, c);
+            keyAwaited = 0;
             conRestoreTerminal();
             // Raw mode makes the end-of-file key (Ctrl-D) an ordinary byte; it still
             // means that the input has ended.
@@ -178,11 +455,15 @@ int conReadKey()
         return std::fgetc(in);
     }
 
-    // Piped answers: the next byte that is not a line break or blank.
+    // Piped answers: the next key that is not a line break or blank.
+    const KeySource src{in, -1};
     for (;;) {
         const int c = std::fgetc(in);
         if (c == EOF) return EOF;
-        if (c != '\n' && c != '\r' && c != ' ' && c != '\t') return c;
+        if (c != '\n' && c != '\r' && c != ' ' && c != '\t') {
+            readRestOfKey(src, c);
+            return c;
+        }
     }
 }
 
@@ -201,5 +482,14 @@ void conInstallTerminalGuards()
     std::signal(SIGINT, signalRestore);
     std::signal(SIGTERM, signalRestore);
     std::signal(SIGHUP, signalRestore);
+    std::signal(SIGQUIT, signalRestore);
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sa.sa_handler = stopRestore;
+    sigaction(SIGTSTP, &sa, nullptr);
+    sa.sa_handler = continueRestore;
+    sigaction(SIGCONT, &sa, nullptr);
     std::atexit(exitRestore);
 }

@@ -7,6 +7,7 @@
 
 #include "app/conditions.h"
 #include "app/console.h"
+#include "app/entry_check.h"
 #include "app/state.h"
 #include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"
@@ -14,15 +15,10 @@
 
 namespace {
 
-// Largest dimensions the fixed tables can sample: 2001 samples of 0.01 m on the
-// sine and the cams, of π/100 on the arc (ten turns); 100 samples per semicircle.
-constexpr double MAX_TRAVEL = 20.0;        // [m]
-constexpr double MAX_ARC_DEG = 3600.0;     // 20π rad
-constexpr int MAX_SEMICIRCLES = 20;
-constexpr double NO_LIMIT = 0.0;           // no upper bound beyond finiteness
-constexpr int TYPE_TRIES = 3;              // path-type entries before the old type is kept
+constexpr int TYPE_TRIES = 3;   // path-type entries before the old type is kept
+constexpr int WORD_CAP = 64;    // longest entry word kept; a longer one is no number
 
-// How one value of a scan turned out.
+// How one entry of a block turned out when its word was read.
 enum Entry { ENTRY_READ, ENTRY_BAD, ENTRY_ENDED };
 
 // The end-of-input note is given once per dialogue.
@@ -35,71 +31,51 @@ void noteInputEnded()
     conPrintf("\n  入力が終わりました: これ以降は旧値のままにします");
 }
 
-// The outcome of one scan of two values. The rest of the line is discarded so
-// that one bad entry cannot poison the next; at end of input nothing is read.
+// The words of one block of two entries. Each word is judged on its own by the
+// entry check. The first may stand on a later line (blank lines are skipped),
+// and so may the second after a first that reads as a number; after one that
+// does not, the second is taken from the same line only, and a line without it
+// leaves the second unread. The rest of the line is discarded so that a bad
+// entry cannot poison the next; at end of input nothing more is read.
 struct Scan {
-    int converted;  // values converted, 0 to 2
-    bool ended;     // the input ended during the scan
+    char word[2][WORD_CAP];
+    Entry entry[2];
 };
 
-Scan finishScan(int r)
+Scan scanTwo()
 {
-    Scan sc{r == EOF ? 0 : r, r == EOF || conInputEnded()};
-    if (!sc.ended) conDiscardLine();
+    Scan sc;
+    bool withinLine = false;
+    bool ended = false;
+    for (int i = 0; i < 2; ++i) {
+        sc.word[i][0] = '\0';
+        if (ended) {
+            sc.entry[i] = ENTRY_ENDED;
+            continue;
+        }
+        const ConWord r = conReadWord(sc.word[i], WORD_CAP, withinLine);
+        if (r == CON_WORD_ENDED) {
+            sc.entry[i] = ENTRY_ENDED;
+            ended = true;
+        } else if (r == CON_WORD_NONE) {
+            sc.entry[i] = ENTRY_BAD;
+        } else {
+            sc.entry[i] = ENTRY_READ;
+            withinLine = !entryIsNumber(sc.word[i]);
+        }
+    }
+    if (!ended && !conInputEnded()) conDiscardLine();
     return sc;
 }
 
-Entry entryOf(const Scan& sc, int index)
+// Takes one real entry of a scan into *var (refusals print their line and keep it).
+bool takeReal(EntryId id, const Scan& sc, int index, double* var)
 {
-    if (index < sc.converted) return ENTRY_READ;
-    return sc.ended ? ENTRY_ENDED : ENTRY_BAD;
-}
-
-// Takes a positive finite value not above maxValue (NO_LIMIT: no upper bound);
-// anything else is refused with a message and the old value stays.
-bool takeReal(double* var, double entered, Entry e, const char* name, double maxValue)
-{
-    if (e == ENTRY_ENDED) {
+    if (sc.entry[index] == ENTRY_ENDED) {
         noteInputEnded();
         return false;
     }
-    if (e == ENTRY_BAD) {
-        conPrintf("\n  入力が不正です: %s は数値として読めません（旧値 %g のままにします）", name, *var);
-        return false;
-    }
-    if (!std::isfinite(entered) || entered <= 0.0) {
-        conPrintf("\n  入力が不正です: %s=%g は 0 より大きい有限の値にしてください（旧値 %g のままにします）", name,
-                  entered, *var);
-        return false;
-    }
-    if (maxValue > NO_LIMIT && entered > maxValue) {
-        conPrintf("\n  入力が不正です: %s=%g は %g 以下にしてください（旧値 %g のままにします）", name, entered,
-                  maxValue, *var);
-        return false;
-    }
-    *var = entered;
-    return true;
-}
-
-// Takes a semicircle count of 1 to MAX_SEMICIRCLES; anything else keeps the old count.
-bool takeCount(int* var, int entered, Entry e)
-{
-    if (e == ENTRY_ENDED) {
-        noteInputEnded();
-        return false;
-    }
-    if (e == ENTRY_BAD) {
-        conPrintf("\n  入力が不正です: %s は数値として読めません（旧値 %g のままにします）", "円個数N",
-                  static_cast<double>(*var));
-        return false;
-    }
-    if (entered < 1 || entered > MAX_SEMICIRCLES) {
-        conPrintf("\n  入力が不正です: 円個数N=%d は 1 から %d にしてください（旧値 %d のままにします）", entered,
-                  MAX_SEMICIRCLES, *var);
-        return false;
-    }
-    *var = entered;
-    return true;
+    return takeRealText(id, sc.word[index], *var, var);
 }
 
 void setGoal()
@@ -124,19 +100,15 @@ void enterPathType()
     conPrintf("\n         = 5:等加速度カム   6:サイクロイドカム");
     for (int tries = 0; tries < TYPE_TRIES; ++tries) {
         conPrintf("\n旧運動＝%d  入力 c=", g.cpType);
-        int c = 0;
-        const int r = conScanf("%d", &c);
-        const bool ended = r == EOF || conInputEnded();
-        if (!ended) conDiscardLine();
-        if (r == 1 && c >= 1 && c <= 6) {
-            g.cpType = c;
+        char word[WORD_CAP];
+        const ConWord r = conReadWord(word, WORD_CAP, false);
+        const bool ended = r == CON_WORD_ENDED || conInputEnded();
+        if (r == CON_WORD_ENDED) {
+            noteInputEnded();
             return;
         }
-        if (r == 1)
-            conPrintf("\n  入力が不正です: c=%d は 1 から 6 で選んでください（旧値 %d のままにします）", c, g.cpType);
-        else if (!ended)
-            conPrintf("\n  入力が不正です: %s は数値として読めません（旧値 %g のままにします）", "c",
-                      static_cast<double>(g.cpType));
+        if (!ended) conDiscardLine();
+        if (takeTypeText(word, g.cpType, &g.cpType)) return;
         if (ended || conInputEnded()) {
             noteInputEnded();
             return;
@@ -150,12 +122,11 @@ void enterArc()
     conPrintf("\n1 円弧運動　旧中心=(%5.2f %5.2f)[m], 半径%5.2f[m], 円弧角=%5.2f[deg]", g.arcA[0], g.arcA[1], g.arcR,
               g.sEnd[CP_ARC] * RAD2DEG);
     conPrintf("\n  半径[m]　円弧角[deg] 入力　R θf=");
-    double r = 0, deg = 0;
-    const Scan sc = finishScan(conScanf("%lf %lf", &r, &deg));
-    takeReal(&g.arcR, r, entryOf(sc, 0), "半径R", NO_LIMIT);
+    const Scan sc = scanTwo();
+    takeReal(ENTRY_ARC_R, sc, 0, &g.arcR);
     // The angle is judged in degrees; the radians in force change only when it is taken.
     double angle = g.sEnd[CP_ARC] * RAD2DEG;
-    if (takeReal(&angle, deg, entryOf(sc, 1), "円弧角θf", MAX_ARC_DEG)) g.sEnd[CP_ARC] = angle * DEG2RAD;
+    if (takeReal(ENTRY_ARC_DEG, sc, 1, &angle)) g.sEnd[CP_ARC] = angle * DEG2RAD;
     updateTypeTables(CP_ARC);
     setGoal();
     conPrintf("\n  中心A[]=(%5.2f %5.2f)[m] 半径R=%5.2f[m] 円弧角=%6.2f[deg]", g.arcA[0], g.arcA[1], g.arcR,
@@ -168,11 +139,12 @@ void enterSlalom()
     SimState& g = sim;
     conPrintf("\n4 スラローム　旧円弧部半径R=%5.2f[m] 円弧数N=%d", g.slmR, g.slmN);
     conPrintf("\n  半径R[m]と円個数N 入力　R N=");
-    double r = 0;
-    int count = 0;
-    const Scan sc = finishScan(conScanf("%lf %d", &r, &count));
-    takeReal(&g.slmR, r, entryOf(sc, 0), "半径R", NO_LIMIT);
-    takeCount(&g.slmN, count, entryOf(sc, 1));
+    const Scan sc = scanTwo();
+    takeReal(ENTRY_SLM_R, sc, 0, &g.slmR);
+    if (sc.entry[1] == ENTRY_ENDED)
+        noteInputEnded();
+    else
+        takeCountText(sc.word[1], g.slmN, &g.slmN);
     updateTypeTables(CP_SLALOM);
     setGoal();
     conPrintf("\n  円弧部半径R=%6.2f[m] 円弧数N=%d", g.slmR, g.slmN);
@@ -185,9 +157,8 @@ void enterSlalom()
 struct TwoLengths {
     const char* oldValues;  // format with the two old values
     const char* prompt;
-    const char* nameA;
-    double maxA;            // largest accepted first value, or NO_LIMIT
-    const char* nameB;
+    EntryId idA;
+    EntryId idB;
     const char* summary;    // format with the two values in force
 };
 
@@ -195,10 +166,9 @@ void enterTwoLengths(int type, const TwoLengths& e, double* A, double* B)
 {
     conPrintf(e.oldValues, *A, *B);
     conPrintf("%s", e.prompt);
-    double a = 0, b = 0;
-    const Scan sc = finishScan(conScanf("%lf %lf", &a, &b));
-    takeReal(A, a, entryOf(sc, 0), e.nameA, e.maxA);
-    takeReal(B, b, entryOf(sc, 1), e.nameB, NO_LIMIT);
+    const Scan sc = scanTwo();
+    takeReal(e.idA, sc, 0, A);
+    takeReal(e.idB, sc, 1, B);
     updateTypeTables(type);
     setGoal();
     conPrintf(e.summary, *A, *B);
@@ -206,10 +176,9 @@ void enterTwoLengths(int type, const TwoLengths& e, double* A, double* B)
 }
 
 // Both cams share their entry; only the title and the variables differ.
-TwoLengths camEntry(const char* oldValues)
+TwoLengths camEntry(const char* oldValues, EntryId idL, EntryId idH)
 {
-    return {oldValues, "\n  移動量L[m]と立ち上がり量H 入力　L H=", "移動量L", MAX_TRAVEL, "立ち上がり量H",
-            "\n  移動量L=%6.2f[m] 立ち上がり量H=%6.2f[m]"};
+    return {oldValues, "\n  移動量L[m]と立ち上がり量H 入力　L H=", idL, idH, "\n  移動量L=%6.2f[m] 立ち上がり量H=%6.2f[m]"};
 }
 
 // Step 5: the dimensions of the chosen path.
@@ -221,22 +190,25 @@ void enterDimensions()
     case CP_SINE:
         enterTwoLengths(CP_SINE,
                         {"\n2 正弦波運動  旧波長Aと振幅L=(%5.2f %5.2f)[m]", "\n  波長L[m]，振幅A[m] 入力 L A=",
-                         "波長L", MAX_TRAVEL, "振幅A", "\n  波長A=%5.2f[m] 振幅L=%5.2f[m]"},
+                         ENTRY_SIN_L, ENTRY_SIN_A, "\n  波長A=%5.2f[m] 振幅L=%5.2f[m]"},
                         &g.sinL, &g.sinA);
         break;
     case CP_U:
         enterTwoLengths(CP_U,
                         {"\n3 Ｕ字軌道運動　旧直線部長さLと円弧部半径R=(%5.2f, %5.2f)[m]", "\n  L[m]とR[m] 入力　L R=",
-                         "直線部L", NO_LIMIT, "円弧部半径R", "\n  直線部L=%5.2f[m] 円弧部半径R=%6.2f[m]"},
+                         ENTRY_U_L, ENTRY_U_R, "\n  直線部L=%5.2f[m] 円弧部半径R=%6.2f[m]"},
                         &g.uL, &g.uR);
         break;
     case CP_SLALOM: enterSlalom(); break;
     case CP_CAM_ACC:
-        enterTwoLengths(CP_CAM_ACC, camEntry("\n5 等加速度カム曲線　旧移動距離L=%5.2f[m] 立ち上がりH=%5.2f[m]"), &g.camL,
+        enterTwoLengths(CP_CAM_ACC, camEntry("\n5 等加速度カム曲線　旧移動距離L=%5.2f[m] 立ち上がりH=%5.2f[m]",
+                                            ENTRY_CAM_L, ENTRY_CAM_H),
+                        &g.camL,
                         &g.camH);
         break;
     case CP_CAM_CYCLOID:
-        enterTwoLengths(CP_CAM_CYCLOID, camEntry("\n6 サイクロイドカム曲線　旧移動距離L=%5.2f[m] 立ち上がりH=%5.2f[m]"),
+        enterTwoLengths(CP_CAM_CYCLOID, camEntry("\n6 サイクロイドカム曲線　旧移動距離L=%5.2f[m] 立ち上がりH=%5.2f[m]",
+                                 ENTRY_CYC_L, ENTRY_CYC_H),
                         &g.cycL, &g.cycH);
         break;
     default: break;
@@ -249,10 +221,9 @@ void enterLimits()
     SimState& g = sim;
     conPrintf("\n(2) X,Y最大加減速変更  旧amax(x,y)＝(%6.2f %6.2f)", g.xamax, g.yamax);
     conPrintf("\n    入力　xamax yamax=");
-    double xa = 0, ya = 0;
-    const Scan sc = finishScan(conScanf("%lf %lf", &xa, &ya));
-    takeReal(&g.xamax, xa, entryOf(sc, 0), "xamax", NO_LIMIT);
-    takeReal(&g.yamax, ya, entryOf(sc, 1), "yamax", NO_LIMIT);
+    const Scan sc = scanTwo();
+    takeReal(ENTRY_XAMAX, sc, 0, &g.xamax);
+    takeReal(ENTRY_YAMAX, sc, 1, &g.yamax);
     conPrintf("\n    X,Y最大加減速 amax(x,y)=(%6.2f %6.2f)", g.xamax, g.yamax);
 }
 
@@ -285,6 +256,10 @@ void setupDialogue()
 {
     SimState& g = sim;
     endNoted = false;
+    // A Ctrl-D of an earlier dialogue does not end this one; keys typed into the
+    // terminal while the window was in use are no answers to it.
+    conForgetInputEnd();
+    if (g.lastKey == 'k' || g.lastKey == 'u') conDiscardTypeAhead();
     conPrintf("\n\n描画画面上でキーによる操作選択");
     conPrintf("\n(1-1) 'k'     : CP軌道曲線変更");
     conPrintf("\n(1-2) 'u'     : X,Y最大加速度変更");

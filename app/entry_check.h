@@ -20,17 +20,28 @@ enum EntryId {
     ENTRY_YAMAX,     // yamax [m/s^2]
 };
 
-// Reads one real entry from its text (the whole token must be a number) and
-// checks it against the entry's range. Accepted: *value := the number, true.
-// Refused: prints the refusal line with oldValue as the value kept, false.
+// Reads one real entry from its text (the whole token must be a number; blanks
+// around it are allowed) and checks it against the entry's range. Accepted:
+// *value := the number, true. Refused: prints one refusal line naming the entry,
+// with oldValue (in the entry's own unit, degrees for the arc angle) as the value
+// kept, and leaves *value alone, false.
 bool takeRealText(EntryId id, const char* text, double oldValue, double* value);
 
-// The slalom's semicircle count (円個数N): a whole number, overflow detected.
+// The slalom's semicircle count (円個数N), 1 to 20: a whole number, overflow
+// detected ("3.0" is whole, "2.7" is refused). Prints and returns as above.
 bool takeCountText(const char* text, int oldValue, int* value);
 
-// The path type c, 1 to 6: a whole number, overflow detected.
+// The path type c, 1 to 6: a whole number, overflow detected. As above.
 bool takeTypeText(const char* text, int oldValue, int* value);
 
-// The accepted range of a real entry [lo, hi] (lo is exclusive for lengths:
-// every accepted value is > lo), for help texts and manual pages.
+// True when the whole text (blanks around it allowed) reads as a number, in
+// range or not: the dialogue reads an entry after an unreadable one from the
+// same line only.
+bool entryIsNumber(const char* text);
+
+// The name by which the refusal line names a real entry.
+const char* entryName(EntryId id);
+
+// The accepted range of a real entry: every accepted value v has lo <= v <= hi,
+// and lo > 0. For help texts and manual pages.
 void entryRange(EntryId id, double* lo, double* hi);
