@@ -9,6 +9,7 @@
 # the cost of the first playback), so it runs in 5 processes and the median of
 # each figure is printed. PlaybackSequenceDrawn/0 leaves the allocator as the
 # system sets it, to compare with the program's own setting (/1).
+# PlaybackSequenceFull plays the longest motion the tables hold (2000 presses).
 set -eu
 b=${1:-build-bench}
 here=$(dirname "$0")
@@ -18,13 +19,15 @@ frames() {
 }
 
 "$b/bench/bench_planner" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+"$b/bench/bench_optimum" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 if [ -x "$b/bench/bench_frame" ]; then
   for f in 'SearchFrameDrawn/[1-6]$' 'PlaybackFrameDrawn/10$' 'PlaybackFrameDrawn/25$' 'PlaybackFrameDrawn/50$' \
-           'PlaybackFrameDrawn/75$' 'PlaybackFrameDrawn/100$' 'SearchSequenceDrawn/[1-6]/'; do
+           'PlaybackFrameDrawn/75$' 'PlaybackFrameDrawn/100$' 'SearchSequenceDrawn/[1-6]/' \
+           'SearchFrameFullDrawn' 'PlaybackFrameFull/0$' 'PlaybackFrameFull/27$' 'PlaybackFrameFull/-5$'; do
     frames --benchmark_filter="$f" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true |
       grep -E '_median |rror' || true
   done
-  for f in 'PlaybackSequenceDrawn/1/' 'PlaybackSequenceDrawn/0/'; do
+  for f in 'PlaybackSequenceDrawn/1/' 'PlaybackSequenceDrawn/0/' 'PlaybackSequenceFull/'; do
     for run in 1 2 3 4 5; do
       frames --benchmark_filter="$f" | grep -E '^PlaybackSequence|rror' || true
     done | awk -v name="$f" '
