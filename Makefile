@@ -9,7 +9,7 @@ all: build
 build:
 	@sh scripts/deps.sh build
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS) --target cptoc
+	cmake --build $(BUILD) -j $(JOBS) --target cptoc cptoc-answer
 
 run: build
 	./$(BUILD)/cptoc
