@@ -4,7 +4,9 @@
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>
+#include <unistd.h>
 #include <X11/Xlib.h>
+#include <X11/Xlibint.h>  // XESetWireToEvent: the decoding of one event type
 #include <X11/Xutil.h>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -12,7 +14,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
+#include "app/console.h"
 #include "planner/keys.h"
 #include "render/frame.h"
 
@@ -28,27 +32,72 @@ const char* const WINDOW_TITLE =
     "u:XY加速度，k:CP曲線 変更，W,w:画面拡大縮小，x,X,y,Y:左右上下移動，0:初期へ，s:継続, "
     "t:dt１つ戻る，r:切り替え，c:切り替え, f:最終軌道へ";
 
-// freeglut hands the title to the window system as a Latin-1 WM_NAME, which
-// garbles Japanese. The window gets its title again here: _NET_WM_NAME in
-// UTF-8 for current window managers and WM_NAME as compound text for older ones.
+// The window's connection and its X window id, kept when it is created.
+Display* windowDisplay = nullptr;
+Window windowId = 0;
+
+// freeglut hands the title to the window system as a Latin-1 WM_NAME and
+// WM_ICON_NAME, which garbles Japanese. The window gets both again here:
+// _NET_WM_NAME and _NET_WM_ICON_NAME in UTF-8 for current window managers and
+// taskbars, WM_NAME and WM_ICON_NAME as compound text for older ones. The icon
+// name is the title, as GLUT gives it.
 void setUtf8Title(const char* title)
 {
-    Display* dpy = glXGetCurrentDisplay();
-    const GLXDrawable win = glXGetCurrentDrawable();
+    Display* dpy = windowDisplay;
+    const Window win = windowId;
     if (dpy == nullptr || win == 0) return;
 
-    const Atom netWmName = XInternAtom(dpy, "_NET_WM_NAME", False);
     const Atom utf8 = XInternAtom(dpy, "UTF8_STRING", False);
-    XChangeProperty(dpy, win, netWmName, utf8, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(title), static_cast<int>(std::strlen(title)));
+    const int length = static_cast<int>(std::strlen(title));
+    for (const char* name : {"_NET_WM_NAME", "_NET_WM_ICON_NAME"})
+        XChangeProperty(dpy, win, XInternAtom(dpy, name, False), utf8, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(title), length);
 
     char* list[1] = {const_cast<char*>(title)};
     XTextProperty prop;
     if (Xutf8TextListToTextProperty(dpy, list, 1, XCompoundTextStyle, &prop) == Success) {
         XSetWMName(dpy, win, &prop);
+        XSetWMIconName(dpy, win, &prop);
         XFree(prop.value);
     }
     XFlush(dpy);
+}
+
+// ---- The window taken away from outside ----
+//
+// A window destroyed by another client (xdotool windowclose, a session tool)
+// is destroyed by the server, and freeglut ignores the notice of it: the
+// program would wait for ever without a window. The notice is caught where the
+// connection decodes it, and the window is handed to GLUT's own destruction,
+// which runs when the current round of events is done; with no window left the
+// main loop ends the program with status 0, as ESC does. A lost connection to
+// the display (the client killed, the server gone) ends it the same way.
+
+int glutWindowId = 0;
+Bool (*decodeDestroyNotify)(Display*, XEvent*, xEvent*) = nullptr;
+
+int ignoreError(Display*, XErrorEvent*) { return 0; }
+
+Bool onDestroyNotify(Display* dpy, XEvent* event, xEvent* wire)
+{
+    const Bool decoded = decodeDestroyNotify(dpy, event, wire);
+    if (decoded && event->type == DestroyNotify && event->xdestroywindow.window == windowId && glutWindowId != 0) {
+        // GLUT destroys the window once more; the server's refusal of that is
+        // no failure of the program.
+        XSetErrorHandler(ignoreError);
+        glutDestroyWindow(glutWindowId);
+        glutWindowId = 0;
+    }
+    return decoded;
+}
+
+// Without its connection the program cannot run GLUT's clean-up at exit (that
+// would come back here): the terminal is restored and the output flushed by hand.
+int onDisplayLost(Display*)
+{
+    conRestoreTerminal();
+    std::fflush(nullptr);
+    _exit(0);
 }
 
 // The connection opened by displayAvailable. It stays open until GLUT has its
@@ -70,7 +119,7 @@ bool displayAvailable()
     if (probeDisplay != nullptr) return true;
     probeDisplay = XOpenDisplay(nullptr);
     if (probeDisplay == nullptr) {
-        std::fprintf(stderr, "cptoc: 画面(X display)に接続できません。DISPLAY を確認してください。\n");
+        conErrorf("cptoc: 画面(X display)に接続できません。DISPLAY を確認してください。\n");
         return false;
     }
     return true;
@@ -92,10 +141,16 @@ void initWindow(int* argc, char** argv)
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGB);
     glutCreateWindow(WINDOW_TITLE);
     closeProbeDisplay();
+    windowDisplay = glXGetCurrentDisplay();
+    windowId = static_cast<Window>(glXGetCurrentDrawable());
     setUtf8Title(WINDOW_TITLE);
     // Closing the window from the window manager ends the process through exit(),
-    // whose hooks restore the console terminal.
+    // whose hooks restore the console terminal; so does its destruction by another
+    // client and the loss of the display connection.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);
+    glutWindowId = glutGetWindow();
+    decodeDestroyNotify = XESetWireToEvent(windowDisplay, DestroyNotify, onDestroyNotify);
+    XSetIOErrorHandler(onDisplayLost);
     glutDisplayFunc(displayFrame);
     glutReshapeFunc(reshapeWindow);
     glutKeyboardFunc(onKey);
