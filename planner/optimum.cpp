@@ -1039,17 +1039,23 @@ void optimumAt(double t, double out[6])
         w = hermite(s - s0, h, wk.pw[l], wk.pw[l + 1], d0, d1);
         shrink(s0, s1, &lo, &hi);
     } else if (h > 0.0 && T > 0.0) {
-        // The curve itself: s by bisection on the time from the cell's start.
+        // The curve itself: s from the time since the cell's start by Newton
+        // steps (dt/ds = 1/sqrt(w)), kept inside a bisection bracket.
+        const double target = t - wk.pt[l];
         double a = s0, b = s1;
-        for (int it = 0; it < BISECT_ITER && b - a > 1e-14 * wk.scale; ++it) {
-            const double m = 0.5 * (a + b);
-            double wm;
-            if (wk.pt[l] + partialTime(l, m, &wm) < t)
-                a = m;
+        s = s0 + h * (target / T);
+        for (int it = 0; it < BISECT_ITER; ++it) {
+            double ws;
+            const double err = partialTime(l, s, &ws) - target;
+            if (err < 0.0)
+                a = s;
             else
-                b = m;
+                b = s;
+            if (std::fabs(err) <= 1e-12 * (1.0 + t) || b - a <= 1e-14 * wk.scale) break;
+            double next = s - err * std::sqrt(ws > 0.0 ? ws : 0.0);
+            if (!(next > a && next < b)) next = 0.5 * (a + b);
+            s = next;
         }
-        s = 0.5 * (a + b);
         partialTime(l, s, &w);
         shrink(s0, s1, &lo, &hi);
     }
