@@ -78,6 +78,10 @@ Bool (*decodeDestroyNotify)(Display*, XEvent*, xEvent*) = nullptr;
 
 int ignoreError(Display*, XErrorEvent*) { return 0; }
 
+// GLUT destroys the window itself (at exit, after a window manager's close):
+// the notice of that destruction is no news.
+void onWindowClosing() { glutWindowId = 0; }
+
 Bool onDestroyNotify(Display* dpy, XEvent* event, xEvent* wire)
 {
     const Bool decoded = decodeDestroyNotify(dpy, event, wire);
@@ -149,6 +153,7 @@ void initWindow(int* argc, char** argv)
     // client and the loss of the display connection.
     glutSetOption(GLUT_ACTION_ON_WINDOW_CLOSE, GLUT_ACTION_EXIT);
     glutWindowId = glutGetWindow();
+    glutCloseFunc(onWindowClosing);
     decodeDestroyNotify = XESetWireToEvent(windowDisplay, DestroyNotify, onDestroyNotify);
     XSetIOErrorHandler(onDisplayLost);
     glutDisplayFunc(displayFrame);

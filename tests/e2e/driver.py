@@ -132,10 +132,13 @@ def start_xvfb(timeout=20):
 class Session:
     """One run of cptoc on its own virtual display."""
 
-    def __init__(self, binary, args=()):
+    def __init__(self, binary, args=(), env=None):
+        """env: variables added to or replacing those of the run (LC_ALL, LOCPATH)."""
         self.binary = binary
         self.xvfb, self.display = start_xvfb()
         self.env = dict(os.environ, DISPLAY=self.display, LC_ALL="C.UTF-8")
+        if env:
+            self.env.update(env)
         self.console = b""
         self.window = None
         self.status = None
@@ -176,6 +179,16 @@ class Session:
                 raise AssertionError("console never showed %r; it shows:\n%s" % (text, self.text()[-2000:]))
             self.pump(0.1)
         return True
+
+    def expect_bytes(self, data, timeout=15.0, start=0):
+        """Waits until the console output from byte `start` on contains the raw bytes
+        (for a console in another encoding than UTF-8); returns where they end."""
+        deadline = time.time() + timeout
+        while data not in self.console[start:]:
+            if time.time() > deadline:
+                raise AssertionError("console never showed %r; it shows:\n%r" % (data, self.console[-2000:]))
+            self.pump(0.1)
+        return self.console.index(data, start) + len(data)
 
     def type(self, data):
         """Sends bytes to the console as key presses."""
