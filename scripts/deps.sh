@@ -6,7 +6,7 @@
 set -eu
 
 build_pkgs="g++ cmake make freeglut3-dev libgl-dev libx11-dev libgtest-dev pkg-config libcairo2-dev"
-test_pkgs="xvfb xdotool x11-utils imagemagick python3 lintian desktop-file-utils man-db librsvg2-bin poppler-utils"
+test_pkgs="xvfb xdotool x11-utils imagemagick python3 lintian desktop-file-utils man-db librsvg2-bin poppler-utils locales"
 bench_pkgs="libbenchmark-dev"
 # The Debian package: dpkg-shlibdeps finds its run-time dependencies, file tells it the programs.
 package_pkgs="dpkg-dev file"
