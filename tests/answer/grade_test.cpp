@@ -10,7 +10,6 @@
 #include "app/answer_report.h"
 #include "app/state.h"
 #include "planner/grade.h"
-#include "planner/keys.h"
 #include "planner/optimum.h"
 #include "test_support.h"
 
@@ -117,26 +116,6 @@ TEST(Replay, AnUnfinishedSessionSaysWhereItStopped)
     EXPECT_NE(grade.find(where), std::string::npos) << grade;
     EXPECT_EQ(count(grade, ")  最適解 t"), 1);  // the one switch made so far
     EXPECT_NEAR(numberAfter(grade, "\nt1="), 0.31, 1e-9);
-}
-
-TEST(Replay, FollowsTheSameKeysAsDrivingOnKeyByHand)
-{
-    // The replay against the procedure written out: the first frame, then onKey.
-    const char* text = "s*40 t s*3 r s*2 c s*20 f s*5 0 s*64 c s*9 f s*90";
-    answerDefaultArc();
-    std::string viaReplay;
-    replay(text, &viaReplay);
-    const double tfReplay = sim.tf;
-
-    answerDefaultArc();
-    ASSERT_TRUE(parseKeys(text, static_cast<long>(std::string(text).size()), &keys));
-    captureBegin();
-    computeFrame();  // the window's first showing
-    for (int i = 0; i < keys.nRuns; ++i)
-        for (long c = 0; c < keys.run[i].count; ++c) onKey(keys.run[i].key, 0, 0);
-    const std::string byHand = captureEnd();
-    EXPECT_EQ(viaReplay, byHand);
-    EXPECT_EQ(tfReplay, sim.tf);
 }
 
 TEST(Grade, NearestOptimalSwitchIsTheClosestInS)
