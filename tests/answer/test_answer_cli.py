@@ -23,6 +23,22 @@ def run(*args, stdin=None):
     return r.returncode, r.stdout.decode("utf-8"), r.stderr.decode("utf-8")
 
 
+def japanese_locale(codeset):
+    """Environment for ja_JP in the codeset, compiled into a scratch directory with
+    localedef (Debian's locales package); None when it cannot be made."""
+    where = tempfile.mkdtemp(prefix="cptoc-answer-locale-")
+    name = "ja_JP." + codeset
+    try:
+        subprocess.run(["localedef", "-i", "ja_JP", "-f", codeset, os.path.join(where, name)],
+                       capture_output=True, timeout=120, check=False)
+    except (OSError, subprocess.TimeoutExpired):
+        pass
+    if not os.path.isdir(os.path.join(where, name)):
+        shutil.rmtree(where, ignore_errors=True)
+        return None, None
+    return dict(os.environ, LC_ALL=name, LOCPATH=where), where
+
+
 def tool(*argv):
     return subprocess.run(list(argv), capture_output=True, timeout=60, check=True).stdout.decode()
 
@@ -124,6 +140,28 @@ class Report(unittest.TestCase):
         self.assertIn("キー操作は軌道探索の終わりまで届いていません", out)
         self.assertIn("止まった所 m=21 t= 0.2100[s]", out)
         self.assertNotIn("位相平面上の軌道探索終了", out)
+
+
+class Encodings(unittest.TestCase):
+    def test_report_and_refusals_in_the_locales_japanese_encoding(self):
+        _, utf8, _ = run("slalom", "0.2", "3", "2", "2", "--keys", "s*40 c f*100")
+        _, _, utf8_err = run("slalom", "0.2", "x", "2", "2")
+        for codeset, python_name in (("EUC-JP", "euc_jp"), ("SHIFT_JIS", "shift_jis")):
+            env, where = japanese_locale(codeset)
+            if env is None:
+                self.skipTest("localedef cannot make ja_JP." + codeset)
+            try:
+                ok = subprocess.run([ANSWER, "slalom", "0.2", "3", "2", "2", "--keys", "s*40 c f*100"],
+                                    capture_output=True, timeout=120, env=env)
+                bad = subprocess.run([ANSWER, "slalom", "0.2", "x", "2", "2"], capture_output=True, timeout=120,
+                                     env=env)
+            finally:
+                shutil.rmtree(where, ignore_errors=True)
+            self.assertEqual(ok.returncode, 0)
+            self.assertNotEqual(ok.stdout, utf8.encode("utf-8"))  # converted, not passed through
+            self.assertEqual(ok.stdout.decode(python_name), utf8, codeset)
+            self.assertEqual(bad.returncode, 2)
+            self.assertEqual(bad.stderr.decode(python_name), utf8_err, codeset)
 
 
 class Files(unittest.TestCase):
