@@ -45,7 +45,7 @@ constexpr int GRID_CELLS = 2000;                  // uniform cells before the br
 constexpr int BREAK_CAP = 512;                    // joins and zero-inertia points
 constexpr int GRID_CAP = GRID_CELLS + BREAK_CAP + 2;
 constexpr int NODE_CAP = OPT_PROFILE_CAP;         // nodes of a curve under construction
-constexpr int BREAK_SCAN_CELLS = 4096;            // scan for sign changes of x' and y'
+constexpr int BREAK_SCAN_CELLS = 1024;            // scan for sign changes of x' and y'
 constexpr int BISECT_ITER = 60;                   // every root finder stops after this many halvings
 constexpr int SUBSTEP_CAP = 2000;                 // RK4 sub-steps within one cell
 constexpr int SIGMA_TRIES = 64;                   // rejected switching-point candidates per search
@@ -492,8 +492,12 @@ bool breakSwitches(int i, double* w)
 bool nextSwitchingPoint(double sFrom, double sAfter, double* sig, double* wSig, bool* atBreak)
 {
     const double tol = 1e-9 * wk.scale;
+    double gCarry = NAN;  // the previous cell's right-end value, valid at a node that is no break
+    bool carry = false;
     for (int c = cellOf(sFrom); c < wk.nGrid; ++c) {
         const double a0 = wk.grid[c], b0 = wk.grid[c + 1];
+        const bool carried = carry && !wk.gridIsBreak[c];
+        carry = false;
         if (wk.gridIsBreak[c] && a0 >= sFrom - tol && a0 > sAfter + tol) {
             double w;
             if (breakSwitches(c, &w)) {
@@ -508,8 +512,10 @@ bool nextSwitchingPoint(double sFrom, double sAfter, double* sig, double* wSig, 
         double a = a0 > sFrom ? a0 : sFrom;
         if (a < sAfter + tol) a = sAfter + tol;
         if (!(a < b0)) continue;
-        const double ga = barrierSlope(a, lo, hi);
+        const double ga = (carried && a == a0) ? gCarry : barrierSlope(a, lo, hi);
         const double gb = barrierSlope(b0, lo, hi);
+        gCarry = gb;
+        carry = true;
         if (!(ga < 0.0 && gb >= 0.0)) continue;
         double l = a < lo ? lo : a, r = hi;
         for (int it = 0; it < BISECT_ITER; ++it) {
@@ -579,7 +585,7 @@ int runForward(bool fromSwitch, double* sHit)
         if (!std::isfinite(w1)) return -1;
         double sEndSeg = s1, wEndSeg = w1;
         bool hit = false;
-        if (out || aboveLimit(w1, limitIn(s1, lo, hi))) {
+        if (out) {  // advance has checked every sub-step's end, s1 included
             double l = s0, r = s1;
             const bool fs = first;
             for (int it = 0; it < BISECT_ITER && r - l > 1e-15 * wk.scale; ++it) {
