@@ -125,6 +125,17 @@ const char** optionSlot(const char* name, AnswerArgs* a)
     return nullptr;
 }
 
+// "lo から hi" of an entry, in one of two buffers so that two can be printed together.
+const char* rangeText(EntryId id, int slot)
+{
+    static char text[2][48];
+    double lo = 0, hi = 0;
+    entryRange(id, &lo, &hi);
+    char* t = text[slot & 1];
+    std::snprintf(t, sizeof text[0], "%g から %g", lo, hi);
+    return t;
+}
+
 bool checkPositionals(const char* const* pos, AnswerArgs* a)
 {
     bool ok = true;
@@ -272,20 +283,21 @@ void printAnswerUsage(bool full)
         conPrintf("\n詳しくは cptoc-answer --help\n");
         return;
     }
-    double lo = 0, hi = 0;
     conPrintf("\n\n最短時間制御の最適解(答え)を求め、キー操作を採点します。");
-    conPrintf("\nTYPE: 軌道曲線の番号または名前、D1 D2: その寸法(設定対話と同じ単位)");
-    entryRange(ENTRY_ARC_DEG, &lo, &hi);
-    conPrintf("\n  1 arc      円弧           D1=半径R[m]  D2=円弧角θf[deg] (%g 以下)", hi);
-    entryRange(ENTRY_SIN_L, &lo, &hi);
-    conPrintf("\n  2 sine     正弦波         D1=波長L[m] (%g 以下)  D2=振幅A[m]", hi);
-    conPrintf("\n  3 u        Ｕ字軌道       D1=直線部L[m]  D2=円弧部半径R[m]");
-    conPrintf("\n  4 slalom   スラローム     D1=半径R[m]  D2=円個数N (1 から 20 の整数)");
-    entryRange(ENTRY_CAM_L, &lo, &hi);
-    conPrintf("\n  5 cam      等加速度カム   D1=移動量L[m] (%g 以下)  D2=立ち上がり量H[m]", hi);
-    entryRange(ENTRY_CYC_L, &lo, &hi);
-    conPrintf("\n  6 cycloid  サイクロイドカム D1=移動量L[m] (%g 以下)  D2=立ち上がり量H[m]", hi);
-    conPrintf("\nXAMAX YAMAX: X,Y最大加速度[m/s^2]。寸法と加速度はどれも 0 より大きい有限の値");
+    conPrintf("\nTYPE: 軌道曲線の番号または名前、D1 D2: その寸法(設定対話と同じ単位と範囲)");
+    conPrintf("\n  1 arc      円弧             D1=半径R[m] (%s)  D2=円弧角θf[deg] (%s)", rangeText(ENTRY_ARC_R, 0),
+              rangeText(ENTRY_ARC_DEG, 1));
+    conPrintf("\n  2 sine     正弦波           D1=波長L[m] (%s)  D2=振幅A[m] (%s)", rangeText(ENTRY_SIN_L, 0),
+              rangeText(ENTRY_SIN_A, 1));
+    conPrintf("\n  3 u        Ｕ字軌道         D1=直線部L[m] (%s)  D2=円弧部半径R[m] (%s)", rangeText(ENTRY_U_L, 0),
+              rangeText(ENTRY_U_R, 1));
+    conPrintf("\n  4 slalom   スラローム       D1=半径R[m] (%s)  D2=円個数N (1 から 20 の整数)",
+              rangeText(ENTRY_SLM_R, 0));
+    conPrintf("\n  5 cam      等加速度カム     D1=移動量L[m] (%s)  D2=立ち上がり量H[m] (%s)", rangeText(ENTRY_CAM_L, 0),
+              rangeText(ENTRY_CAM_H, 1));
+    conPrintf("\n  6 cycloid  サイクロイドカム D1=移動量L[m] (%s)  D2=立ち上がり量H[m] (%s)",
+              rangeText(ENTRY_CYC_L, 0), rangeText(ENTRY_CYC_H, 1));
+    conPrintf("\nXAMAX YAMAX: X,Y最大加速度[m/s^2] (%s)", rangeText(ENTRY_XAMAX, 0));
     conPrintf("\n\n--keys \"KEYS\"     窓のキー操作を再生して採点する。例: \"s*63 c s*8 f s*80\"");
     conPrintf("\n                  空白で区切ったキー、回数は キー*回数 (1 から %ld)。k u ESC は使えない",
               KEY_PRESS_MAX);
