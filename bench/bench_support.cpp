@@ -114,24 +114,33 @@ bool joinByAccelerating()
     return sim.joinMark == 'f';
 }
 
-bool joinLongSearch()
+bool joinLongSearch(double speedCap)
 {
     setFrameFunction(nullptr);
     SimState& g = sim;
     static SimState beforeJoin;  // a failed 'f' would hold the search at stepMax: tried on a copy
     unsigned char pan = 'x';
-    int phase = 0;  // 0 accelerating, 1 braking, 2 accelerating onto the deceleration curve
+    // 0 accelerating, 1 braking onto the deceleration curve's reach, 2 accelerating
+    // onto the deceleration curve, 3 braking from the speed cap to 0.8 of it.
+    int phase = 0;
     for (int press = 0; press < 2 * TRAJ_CAP && g.joinMark != 'f'; ++press) {
         onKey(pan, 0, 0);
         pan = pan == 'x' ? 'X' : 'x';
         if (!g.aheadMade) return false;  // standstill: this search cannot be joined
         const int n = g.aheadFlipN;
+        const double v = g.phase[g.m][1];
         if (phase == 0 && belowDecelCurve(g.aheadFlip[n])) {
             onKey('c', 0, 0);
             phase = 1;
-        } else if (phase == 1 && reachesDecelCurve(g.aheadFlip, n)) {
+        } else if (phase == 0 && speedCap > 0.0 && v >= speedCap) {
+            onKey('c', 0, 0);
+            phase = 3;
+        } else if ((phase == 1 || phase == 3) && reachesDecelCurve(g.aheadFlip, n)) {
             onKey('c', 0, 0);
             phase = 2;
+        } else if (phase == 3 && v <= 0.8 * speedCap) {
+            onKey('c', 0, 0);
+            phase = 0;
         } else if (phase == 2 && onOrAboveDecelCurve(g.phase[g.m])) {
             beforeJoin = g;
             onKey('f', 0, 0);

@@ -20,5 +20,8 @@ bool joinByAccelerating();
 // the search as 's' does without its hold and leave the picture where it was.
 // Accelerates until braking would stop under the deceleration curve, brakes
 // until accelerating would reach that curve, accelerates and joins (computed
-// frames only). True when joined; the search then ends with further presses.
-bool joinLongSearch();
+// frames only). A speedCap > 0 [ds/dt] makes the motion slower than it could be:
+// braking at the cap and accelerating again at 0.8 of it, until braking would
+// stop under the deceleration curve. True when joined; the search then ends
+// with further presses.
+bool joinLongSearch(double speedCap = 0.0);

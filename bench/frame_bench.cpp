@@ -134,22 +134,23 @@ void PlaybackFrameDrawn(benchmark::State& st)
     }
 }
 
-// The longest motion the tables hold, entered as a sine wave of wavelength 20 m
-// and amplitude 1 m with both limits 0.22 m/s^2: the search stepped with the pan
-// keys, joined, and played to its end (mf = 1988, mNormal = 2000, normal CP
-// motion cut at the end of the tables).
+// The longest motion the tables hold within the accepted entries: a cycloid cam
+// of travel 20 m and rise 20 m with both limits 0.5 m/s^2, searched with the pan
+// keys, slower than it could be (braking at ds/dt = 1.25 m/s, accelerating again
+// at 1.0), joined and played to its end: mf = 1955, and normal CP motion
+// (tfNormal = 160.5 s) cut at the end of the tables, mNormal = 2000.
 bool completeLongestMotion()
 {
-    prepareEntered(CP_SINE, 20.0, 1.0, 0.22, 0.22);
-    if (!joinLongSearch()) return false;
+    prepareEntered(CP_CAM_CYCLOID, 20.0, 20.0, 0.5, 0.5);
+    if (!joinLongSearch(1.25)) return false;
     for (int i = 0; i < 2 * TRAJ_CAP && sim.endMark != 'e'; ++i) onKey('s', 0, 0);
     return sim.endMark == 'e';
 }
 
 // The heaviest playback frame: k = mf and m = mNormal of the longest motion, with
 // k + 1 red and m + 1 white trace discs, in three views: as the dialogue leaves
-// it (zoom 1, the start of the wave in the window), 27 presses of 'w' (zoom 0.058,
-// the whole wave) and 5 of 'W' (zoom 1.69, the start enlarged). range(0) > 0
+// it (zoom 1, the start of the cam in the window), 27 presses of 'w' (zoom 0.058,
+// the whole cam) and 5 of 'W' (zoom 1.69, the start enlarged). range(0) > 0
 // presses 'w' that often, < 0 'W'.
 void PlaybackFrameFull(benchmark::State& st)
 {

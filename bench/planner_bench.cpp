@@ -62,33 +62,42 @@ void EndOfSearch(benchmark::State& st)
     }
 }
 
-// The largest entry of each path type: lengths of 20 m (the travel the tables
-// sample), radii of 10 m, the arc's 3600 degrees and the slalom's 20 semicircles,
-// with both limits 0.1 m/s^2 (both boundary curves run their 3000 steps).
+// The largest entry of each path type within the accepted ranges: travel, rise,
+// amplitude, straight and bend radius 20 m, the arc's radius 5 m and 3600 degrees,
+// the slalom's radius 2 m and 20 semicircles, with both limits 0.5 m/s^2 (both
+// boundary curves run their 3000 steps).
 struct LargestEntry {
     int type;
     double a, b;
 };
 const LargestEntry LARGEST[7] = {{0, 0, 0},
-                                 {CP_ARC, 10.0, 3600.0},
-                                 {CP_SINE, 20.0, 10.0},
-                                 {CP_U, 20.0, 10.0},
-                                 {CP_SLALOM, 10.0, 20.0},
-                                 {CP_CAM_ACC, 20.0, 10.0},
-                                 {CP_CAM_CYCLOID, 20.0, 10.0}};
-constexpr double LARGEST_LIMIT = 0.1;
+                                 {CP_ARC, 5.0, 3600.0},
+                                 {CP_SINE, 20.0, 20.0},
+                                 {CP_U, 20.0, 20.0},
+                                 {CP_SLALOM, 2.0, 20.0},
+                                 {CP_CAM_ACC, 20.0, 20.0},
+                                 {CP_CAM_CYCLOID, 20.0, 20.0}};
+constexpr double LARGEST_LIMIT = 0.5;
 
-// The search frame with both look-ahead curves at their 800 steps: a nearly
-// straight sine wave (L = 20 m, A = 0.1 m) with both limits 0.1 m/s^2, 's'
-// pressed 800 times; the frame that computes point 800.
+// The search frame with the longest look-ahead curves. range(0) = 0: both at
+// their 800 steps, on a nearly straight sine wave (L = 20 m, A = 0.1 m) with both
+// limits 0.1 m/s^2 and 's' pressed 800 times (limits below the 0.5 m/s^2 the entry
+// check accepts: an upper bound). 1: the longest found within the accepted
+// entries, 800 + 221 steps on the cycloid cam of 20 m by 20 m with both limits
+// 0.5 m/s^2 after 220 presses of 's'.
 void SearchFrameFull(benchmark::State& st)
 {
-    prepareEntered(CP_SINE, 20.0, 0.1, 0.1, 0.1);
+    const bool bound = st.range(0) == 0;
+    if (bound)
+        prepareEntered(CP_SINE, 20.0, 0.1, 0.1, 0.1);
+    else
+        prepareEntered(CP_CAM_CYCLOID, 20.0, 20.0, 0.5, 0.5);
+    const int at = bound ? 800 : 220;
     setFrameFunction(nullptr);
-    for (int i = 0; i < 800; ++i) onKey('s', 0, 0);
+    for (int i = 0; i < at; ++i) onKey('s', 0, 0);
     for (auto _ : st) {
-        sim.m = 799;
-        sim.t = sim.TIME[799];
+        sim.m = at - 1;
+        sim.t = sim.TIME[at - 1];
         runSearchStep();
         benchmark::DoNotOptimize(sim.aheadFlipN);
     }
@@ -111,13 +120,14 @@ void PreparationLargest(benchmark::State& st)
     st.counters["vLimitLast"] = sim.vLimitLast;
 }
 
-// The end of the search of the longest motion the tables hold: a sine wave of
-// L = 20 m, A = 1 m with both limits 0.22 m/s^2, searched with the pan keys and
-// joined (mf = 1988); normal CP motion runs to the end of the tables.
+// The end of the search of the longest motion the tables hold within the accepted
+// entries: a cycloid cam of travel 20 m and rise 20 m with both limits 0.5 m/s^2,
+// searched with the pan keys (braking at ds/dt = 1.25 m/s, accelerating again at
+// 1.0) and joined (mf = 1955); normal CP motion runs to the end of the tables.
 void EndOfSearchLongest(benchmark::State& st)
 {
-    prepareEntered(CP_SINE, 20.0, 1.0, 0.22, 0.22);
-    if (!joinLongSearch()) {
+    prepareEntered(CP_CAM_CYCLOID, 20.0, 20.0, 0.5, 0.5);
+    if (!joinLongSearch(1.25)) {
         st.SkipWithError("the long search was not joined");
         return;
     }
@@ -137,7 +147,7 @@ void EndOfSearchLongest(benchmark::State& st)
 
 }  // namespace
 
-BENCHMARK(SearchFrameFull)->Unit(benchmark::kMicrosecond);
+BENCHMARK(SearchFrameFull)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PreparationLargest)->DenseRange(1, 6)->Unit(benchmark::kMillisecond);
 BENCHMARK(EndOfSearchLongest)->Unit(benchmark::kMillisecond);
 BENCHMARK(SearchFrame)->DenseRange(1, 6)->Unit(benchmark::kMicrosecond);
