@@ -24,10 +24,17 @@
 // acceleration curve forwards (a switch from braking to acceleration); repeat.
 // Every crossing and every switching point is located by bisection.
 //
-// Time. t(s) = integral of ds / sqrt(w) per cell, with w interpolated by a cubic
-// (values and slopes of both ends) and Gauss-Legendre quadrature after the
-// substitution s = s0 + h tau^2 from each end, which removes the 1/sqrt
-// singularity of a cell that starts or ends at rest.
+// Time. t(s) = integral of ds / sqrt(w) per cell, by Gauss-Legendre quadrature
+// after the substitution s = end +- (h/2) tau^2 from each end, which removes the
+// 1/sqrt singularity of a cell that starts or ends at rest. Inside a cell w is
+// the cubic through its ends (values and slopes) where that cubic follows the
+// curve; next to a switching point on the limit curve, or where the active
+// bound changes inside the cell, the curve itself is integrated to the
+// quadrature points, halving the cell until the time settles.
+//
+// Tables are fixed; every integration, search and refinement has an iteration
+// cap. A failure anywhere (a curve that cannot be continued, a table that would
+// overflow, no switching point where one must be) gives ok = false.
 #include "planner/optimum.h"
 
 #include <cmath>
@@ -545,8 +552,8 @@ void addSwitch(int node, int kind)
     ++wk.nsw;  // counted beyond the table, so that an overflow is seen
 }
 
-// Bisection for the s in (l, r) where f changes sign, with f(l) and f(r) of
-// opposite signs as given by fl (f(r) the other).
+// Bisection for the s in (l, r) where f changes sign; negativeAtL tells the
+// sign of f at l (f(r) has the other).
 template <typename F>
 double bisect(double l, double r, bool negativeAtL, F f)
 {

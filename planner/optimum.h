@@ -11,6 +11,8 @@ constexpr int OPT_SWITCH_CAP = 256;     // switching points of the optimal motio
 constexpr int OPT_ACC_TO_BRAKE = 1;     // from the largest to the smallest path acceleration
 constexpr int OPT_BRAKE_TO_ACC = 2;     // back to acceleration where braking touches the velocity limit
 constexpr int OPT_ALONG_LIMIT = 3;      // the motion follows the velocity limit curve from here
+                                        // (a braking-to-acceleration point that the next braking
+                                        // curve meets again at once: no acceleration in between)
 
 struct OptSwitch {
     double t = 0;       // time of the switch [s]
@@ -33,7 +35,10 @@ struct OptimumResult {
 extern OptimumResult optimum;
 
 // Computes the optimal motion of the path and limits in force into `optimum`.
-// Returns optimum.ok.
+// Returns optimum.ok; false (with tf = 0 and no samples) for a state without a
+// path type 1..6 or positive finite limits, or when a curve cannot be continued.
+// The switching list starts and ends with OPT_ACC_TO_BRAKE; in between the kinds
+// alternate (each touch of the limit curve is preceded by a switch to braking).
 bool computeOptimum();
 
 // The optimal motion at time t (clamped to 0..tf): out = (s, ds/dt, x, y, ax, ay)
