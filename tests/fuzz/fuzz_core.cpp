@@ -49,6 +49,7 @@
 
 #include "app/console.h"
 #include "app/dialogue.h"
+#include "app/entry_check.h"
 #include "app/state.h"
 #include "planner/bounds.h"
 #include "planner/keys.h"
@@ -273,12 +274,13 @@ const char* const BAD_INT[] = {"0", "-1", "7", "100", "1000", "2147483647", "-21
 const char* const BAD_KEY[] = {"N", "Y", "x", "1", " ", "\x1b", "q", "yes", "no"};
 
 // A good entry: a sane engineering range, now and then a wide one, always
-// inside the accepted range of the entry [floor, cap].
+// inside the accepted range of the entry [floor, cap] (printed with four
+// digits, so kept a little inside it).
 std::string goodReal(Rng& r, double lo, double hi, double cap, double floor)
 {
     double v = r.chance(0.1) ? r.logUniform(lo / 10.0, hi * 10.0) : r.uniform(lo, hi);
     if (v > cap) v = cap;
-    if (v < floor) v = floor;
+    if (v < floor * 1.01) v = floor * 1.01;
     return fmtNum("%.4g", v);
 }
 
@@ -295,12 +297,15 @@ struct BlockWriter {
         if (noisy && r.chance(0.15)) text += r.chance(0.5) ? "\r\n" : "\n\n";
         text += "\n";
     }
-    std::string real(double lo, double hi, double cap = 20.0, double floor = 0.01)
+    // A value of entry `id`: mostly in [lo, hi], always within its accepted range.
+    std::string real(double lo, double hi, EntryId id)
     {
         if (!good && r.chance(badP)) {
             allGood = false;
             return r.pick(BAD_REAL);
         }
+        double floor = 0.0, cap = 0.0;
+        entryRange(id, &floor, &cap);
         return goodReal(r, lo, hi, cap, floor);
     }
     std::string integer(int lo, int hi)
@@ -351,24 +356,24 @@ void writeDimensions(BlockWriter& w, int type, Expect* e)
     std::string a, b;
     switch (type) {
     case CP_ARC:
-        a = w.real(0.1, 2.0, 5.0);
-        b = w.real(10.0, 350.0, 3600.0);
+        a = w.real(0.1, 2.0, ENTRY_ARC_R);
+        b = w.real(10.0, 350.0, ENTRY_ARC_DEG);
         break;
     case CP_SINE:
-        a = w.real(0.3, 3.0);
-        b = w.real(0.02, 1.0);
+        a = w.real(0.3, 3.0, ENTRY_SIN_L);
+        b = w.real(0.02, 1.0, ENTRY_SIN_A);
         break;
     case CP_U:
-        a = w.real(0.05, 1.5);
-        b = w.real(0.05, 1.0);
+        a = w.real(0.05, 1.5, ENTRY_U_L);
+        b = w.real(0.05, 1.0, ENTRY_U_R);
         break;
     case CP_SLALOM:
-        a = w.real(0.05, 0.6, 2.0);
+        a = w.real(0.05, 0.6, ENTRY_SLM_R);
         b = w.integer(1, w.r.chance(0.8) ? 8 : 20);
         break;
     default:  // both cams
-        a = w.real(0.1, 2.0);
-        b = w.real(0.05, 1.5);
+        a = w.real(0.1, 2.0, type == CP_CAM_ACC ? ENTRY_CAM_L : ENTRY_CYC_L);
+        b = w.real(0.05, 1.5, type == CP_CAM_ACC ? ENTRY_CAM_H : ENTRY_CYC_H);
         break;
     }
     w.pair(a, b);
@@ -380,11 +385,15 @@ void writeDimensions(BlockWriter& w, int type, Expect* e)
 }
 
 // Now and then one axis far stronger than the other (up to the largest
-// accepted limit, 100 m/s^2): the velocity limit then changes steeply along the path.
+// accepted limit): the velocity limit then changes steeply along the path.
 std::string limitEntry(BlockWriter& w)
 {
-    if (w.r.chance(0.05)) return fmtNum("%.4g", w.r.logUniform(20.0, 100.0));
-    return w.real(0.2, 10.0, 100.0, 0.1);
+    if (w.r.chance(0.05)) {
+        double lo = 0.0, hi = 0.0;
+        entryRange(ENTRY_XAMAX, &lo, &hi);
+        return fmtNum("%.4g", w.r.logUniform(hi / 5.0, hi * 0.999));
+    }
+    return w.real(0.5, 10.0, ENTRY_XAMAX);
 }
 
 void writeLimits(BlockWriter& w, Expect* e)
