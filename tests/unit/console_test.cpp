@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <iconv.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -215,6 +216,124 @@ TEST_F(ConsoleInput, AnEmptyInputHasEndedAtOnce)
     EXPECT_EQ(n, 5);
     EXPECT_FALSE(conDiscardLine());
     EXPECT_TRUE(conInputEnded());
+}
+
+TEST_F(ConsoleInput, PipedKeysAreWholeCharactersAndEscapeSequences)
+{
+    feedInput("\xEF\xBD\x8Ey\x1b[Bn\x1bOPy\x1b[15~\n\xE3\x81\x82" "n\x1bx");
+    EXPECT_EQ(conReadKey(), 0xEF);  // full-width n: one key
+    EXPECT_EQ(conReadKey(), 'y');
+    EXPECT_EQ(conReadKey(), 0x1b);  // arrow down
+    EXPECT_EQ(conReadKey(), 'n');
+    EXPECT_EQ(conReadKey(), 0x1b);  // F1
+    EXPECT_EQ(conReadKey(), 'y');
+    EXPECT_EQ(conReadKey(), 0x1b);  // F5
+    EXPECT_EQ(conReadKey(), 0xE3);  // hiragana a
+    EXPECT_EQ(conReadKey(), 'n');
+    EXPECT_EQ(conReadKey(), 0x1b);  // ESC followed by an ordinary key: two keys
+    EXPECT_EQ(conReadKey(), 'x');
+    EXPECT_EQ(conReadKey(), EOF);
+}
+
+TEST_F(ConsoleInput, PipedKeysFollowTheConsoleCodeset)
+{
+    ASSERT_TRUE(conSetCodeset("EUC-JP"));
+    feedInput("\xA3\xEEy\x8E\xB1n\x8F\xB0\xA1y");
+    EXPECT_EQ(conReadKey(), 0xA3);
+    EXPECT_EQ(conReadKey(), 'y');
+    EXPECT_EQ(conReadKey(), 0x8E);  // half-width katakana: two bytes
+    EXPECT_EQ(conReadKey(), 'n');
+    EXPECT_EQ(conReadKey(), 0x8F);  // JIS X 0212: three bytes
+    EXPECT_EQ(conReadKey(), 'y');
+    ASSERT_TRUE(conSetCodeset("SJIS"));
+    feedInput("\x82\x8Ey\xB1n");
+    EXPECT_EQ(conReadKey(), 0x82);
+    EXPECT_EQ(conReadKey(), 'y');
+    EXPECT_EQ(conReadKey(), 0xB1);  // half-width katakana: one byte
+    EXPECT_EQ(conReadKey(), 'n');
+    conSetCodeset("UTF-8");
+    // A character cut short by a byte that cannot continue it: that byte is the next key.
+    feedInput("\xEF" "y");
+    EXPECT_EQ(conReadKey(), 0xEF);
+    EXPECT_EQ(conReadKey(), 'y');
+}
+
+TEST_F(ConsoleInput, WordsAreReadWholeAcrossLinesOrWithinOne)
+{
+    feedInput("  12.5\tabc\n\n  x1 \n y\n");
+    char w[16];
+    EXPECT_EQ(conReadWord(w, sizeof w, false), CON_WORD_READ);
+    EXPECT_STREQ(w, "12.5");
+    EXPECT_EQ(conReadWord(w, sizeof w, true), CON_WORD_READ);
+    EXPECT_STREQ(w, "abc");
+    EXPECT_EQ(conReadWord(w, sizeof w, true), CON_WORD_NONE);  // the line has ended
+    EXPECT_EQ(conReadWord(w, sizeof w, true), CON_WORD_NONE);  // and stays at its break
+    EXPECT_TRUE(conDiscardLine());
+    EXPECT_EQ(conReadWord(w, sizeof w, false), CON_WORD_READ);  // over the empty line
+    EXPECT_STREQ(w, "x1");
+    EXPECT_TRUE(conDiscardLine());  // " \n"
+    EXPECT_EQ(conReadWord(w, sizeof w, false), CON_WORD_READ);
+    EXPECT_STREQ(w, "y");
+    EXPECT_EQ(conReadWord(w, sizeof w, false), CON_WORD_ENDED);
+    EXPECT_TRUE(conInputEnded());
+}
+
+TEST_F(ConsoleInput, AWordTooLongForItsBufferIsConsumedWholeAndReadsAsNothing)
+{
+    const std::string longWord(100, '1');
+    feedInput((longWord + " 7\n").c_str());
+    char w[8];
+    EXPECT_EQ(conReadWord(w, sizeof w, false), CON_WORD_READ);
+    EXPECT_STREQ(w, "");
+    EXPECT_EQ(conReadWord(w, sizeof w, true), CON_WORD_READ);
+    EXPECT_STREQ(w, "7");
+    // Exactly the capacity less one still fits.
+    feedInput("1234567 8");
+    EXPECT_EQ(conReadWord(w, sizeof w, false), CON_WORD_READ);
+    EXPECT_STREQ(w, "1234567");
+    EXPECT_EQ(conReadWord(w, sizeof w, false), CON_WORD_READ);
+    EXPECT_STREQ(w, "8");
+    EXPECT_TRUE(conInputEnded());
+}
+
+TEST_F(ConsoleInput, AnEndedStreamThatIsNoTerminalStaysEnded)
+{
+    feedInput("5");
+    char w[8];
+    EXPECT_EQ(conReadWord(w, sizeof w, false), CON_WORD_READ);
+    EXPECT_TRUE(conInputEnded());
+    conForgetInputEnd();
+    conDiscardTypeAhead();
+    EXPECT_TRUE(conInputEnded());
+    EXPECT_EQ(conReadWord(w, sizeof w, false), CON_WORD_ENDED);
+    // Nothing typed ahead on a stream is dropped.
+    feedInput("1 2\n");
+    conDiscardTypeAhead();
+    EXPECT_EQ(conReadWord(w, sizeof w, false), CON_WORD_READ);
+    EXPECT_STREQ(w, "1");
+}
+
+TEST(ConsoleErrors, TheErrorLineIsConvertedLikeEveryConsoleText)
+{
+    // Standard error into a file for the time of the test.
+    std::fflush(stderr);
+    const int saved = dup(fileno(stderr));
+    FILE* tmp = std::tmpfile();
+    ASSERT_NE(tmp, nullptr);
+    dup2(fileno(tmp), fileno(stderr));
+    ASSERT_TRUE(conSetCodeset("EUC-JP"));
+    conErrorf("cptoc: 画面(X display)に接続できません。%s\n", "DISPLAY");
+    conSetCodeset("UTF-8");
+    conErrorf("円\n");
+    std::fflush(stderr);
+    dup2(saved, fileno(stderr));
+    close(saved);
+    std::rewind(tmp);
+    char buf[256];
+    const size_t n = std::fread(buf, 1, sizeof buf, tmp);
+    std::fclose(tmp);
+    const std::string got(buf, n);
+    EXPECT_EQ(got, iconvReference("EUC-JP", "cptoc: 画面(X display)に接続できません。DISPLAY\n") + "円\n");
 }
 
 }  // namespace

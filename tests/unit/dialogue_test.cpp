@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -782,6 +783,110 @@ TEST(DialogueEndOfInput, EveryLaterDialogueStillFinishes)
     }
     EXPECT_EQ(sim.cpType, CP_ARC);
     EXPECT_EQ(sim.xamax, 2.0);
+}
+
+// ---------------------------------------------------------------- words and ranges
+
+TEST(DialogueWords, ARefusalNamesTheEntryThatCouldNotBeRead)
+{
+    std::string out = dialogue('k', "1\nabc 3\n2 2\n");
+    EXPECT_EQ(countOf(out, "\n  入力が不正です: 半径R は数値として読めません（旧値 0.5 のままにします）"), 1);
+    EXPECT_FALSE(contains(out, "円弧角θf は"));
+    EXPECT_EQ(sim.arcR, 0.5);
+    EXPECT_EQ(sim.sEnd[CP_ARC], 3 * 0.0174532925);  // the 3 is the angle
+    EXPECT_EQ(sim.xamax, 2.0);
+
+    out = dialogue('k', "4\nabc 5\n2 2\n");
+    EXPECT_EQ(countOf(out, "入力が不正です"), 1);
+    EXPECT_EQ(sim.slmR, 0.2);
+    EXPECT_EQ(sim.slmN, 5);
+
+    out = dialogue('k', "1\n0.5 90\n2 fast\n");
+    EXPECT_EQ(countOf(out, "\n  入力が不正です: yamax は数値として読めません（旧値 2 のままにします）"), 1);
+    EXPECT_EQ(countOf(out, "入力が不正です"), 1);
+}
+
+TEST(DialogueWords, TheTwoValuesMayStandOnTwoLines)
+{
+    // As formatted scanning took them: the second value on the next line.
+    const std::string out = dialogue('k', "1\n0.7\n\n60\n3 4\n");
+    EXPECT_FALSE(contains(out, "入力が不正です"));
+    EXPECT_EQ(sim.arcR, 0.7);
+    EXPECT_EQ(sim.sEnd[CP_ARC], 60 * 0.0174532925);
+    EXPECT_EQ(sim.xamax, 3.0);
+    EXPECT_EQ(sim.yamax, 4.0);
+    // Also after a number that is refused for its range.
+    dialogue('k', "2\n-1\n0.3\n3 4\n");
+    EXPECT_EQ(sim.sinL, 1.0);
+    EXPECT_EQ(sim.sinA, 0.3);
+    EXPECT_EQ(sim.xamax, 3.0);
+}
+
+TEST(DialogueWords, AWordThatIsNoNumberOrTooLongIsRefused)
+{
+    std::string out = dialogue('k', "1\n0.5x 90\n2 2\n");
+    EXPECT_EQ(countOf(out, "半径R は数値として読めません"), 1);
+    EXPECT_EQ(sim.sEnd[CP_ARC], 90 * 0.0174532925);
+
+    const std::string tiny = "0." + std::string(80, '0') + "1";
+    out = dialogue('k', ("2\n" + tiny + " 0.3\n2 2\n").c_str());
+    EXPECT_EQ(countOf(out, "\n  入力が不正です: 波長L は数値として読めません（旧値 1 のままにします）"), 1);
+    EXPECT_EQ(sim.sinL, 1.0);
+    EXPECT_EQ(sim.sinA, 0.3);
+}
+
+TEST(DialogueRanges, EntriesThatMadeNonsenseAreRefused)
+{
+    struct {
+        const char* input;  // after 'k'
+        double (*value)();  // the variable refused
+        double old;
+        const char* line;
+    } cases[] = {
+        {"3\n1000 0.4\n2 2\n", uL, 0.4,
+         "\n  入力が不正です: 直線部L=1000 は 20 以下にしてください（旧値 0.4 のままにします）"},
+        {"3\n0.4 25\n2 2\n", uR, 0.4,
+         "\n  入力が不正です: 円弧部半径R=25 は 20 以下にしてください（旧値 0.4 のままにします）"},
+        {"1\n1e308 90\n2 2\n", arcR, 0.5,
+         "\n  入力が不正です: 半径R=1e+308 は 5 以下にしてください（旧値 0.5 のままにします）"},
+        {"4\n3 2\n2 2\n", slmR, 0.2, "\n  入力が不正です: 半径R=3 は 2 以下にしてください（旧値 0.2 のままにします）"},
+        {"2\n1 1e308\n2 2\n", sinA, 0.5,
+         "\n  入力が不正です: 振幅A=1e+308 は 20 以下にしてください（旧値 0.5 のままにします）"},
+        {"5\n1 1e-308\n2 2\n", camH, 0.5,
+         "\n  入力が不正です: 立ち上がり量H=1e-308 は 0.01 以上にしてください（旧値 0.5 のままにします）"},
+        {"1\n0.5 90\n1e-308 2\n", xamax, 2.0,
+         "\n  入力が不正です: xamax=1e-308 は 0.5 以上にしてください（旧値 2 のままにします）"},
+        {"1\n0.5 90\n2 1e308\n", yamax, 2.0,
+         "\n  入力が不正です: yamax=1e+308 は 100 以下にしてください（旧値 2 のままにします）"},
+        {"4\n0.3 2.7\n2 2\n", slmN, 3,
+         "\n  入力が不正です: 円個数N=2.7 は 1 から 20 の整数にしてください（旧値 3 のままにします）"},
+        {"4\n0.3 99999999999\n2 2\n", slmN, 3,
+         "\n  入力が不正です: 円個数N=99999999999 は 1 から 20 にしてください（旧値 3 のままにします）"},
+    };
+    for (const auto& c : cases) {
+        const std::string out = dialogue('k', c.input);
+        EXPECT_EQ(countOf(out, c.line), 1) << c.input << out;
+        EXPECT_EQ(countOf(out, "入力が不正です"), 1) << c.input;
+        EXPECT_EQ(c.value(), c.old) << c.input;
+        // Nothing in force prints as an infinity.
+        EXPECT_FALSE(contains(out.substr(out.find(c.line) + std::strlen(c.line)), "inf")) << c.input;
+    }
+}
+
+TEST(DialogueRanges, APathTypeThatIsNoSmallWholeNumberIsAskedAgain)
+{
+    std::string out = dialogue('k', "-4294967295\n2.7\n4294967297\n0.6 30\n2 2\n");
+    EXPECT_EQ(sim.cpType, CP_ARC);
+    EXPECT_EQ(countOf(out, "\n旧運動＝1  入力 c="), 3);
+    EXPECT_EQ(countOf(out, "\n  入力が不正です: c=-4294967295 は 1 から 6 で選んでください（旧値 1 のままにします）"), 1);
+    EXPECT_EQ(countOf(out, "\n  入力が不正です: c=2.7 は 1 から 6 の整数で選んでください（旧値 1 のままにします）"), 1);
+    EXPECT_EQ(countOf(out, "\n  入力が不正です: c=4294967297 は 1 から 6 で選んでください（旧値 1 のままにします）"), 1);
+    EXPECT_DOUBLE_EQ(sim.arcR, 0.6);
+
+    // "3.0" is the whole number 3.
+    out = dialogue('k', "3.0\n0.6 0.25\n2 2\n");
+    EXPECT_EQ(sim.cpType, CP_U);
+    EXPECT_FALSE(contains(out, "入力が不正です"));
 }
 
 }  // namespace
