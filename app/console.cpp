@@ -300,6 +300,18 @@ void printConverted(FILE* out, const char* fmt, va_list ap)
 
 bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
+// Next byte of the line entries: a byte that the last key read took ahead of
+// its key comes first.
+int inputByte(FILE* in)
+{
+    if (keptByte >= 0) {
+        const int b = keptByte;
+        keptByte = -1;
+        return b;
+    }
+    return std::fgetc(in);
+}
+
 }  // namespace
 
 void conSetStreams(FILE* out, FILE* in)
@@ -353,6 +365,10 @@ void conErrorf(const char* fmt, ...)
 int conScanf(const char* fmt, ...)
 {
     std::fflush(conOutStream());
+    if (keptByte >= 0) {  // taken ahead by a key read: it comes first
+        std::ungetc(keptByte, conInStream());
+        keptByte = -1;
+    }
     va_list ap;
     va_start(ap, fmt);
     const int r = std::vfscanf(conInStream(), fmt, ap);
@@ -366,9 +382,9 @@ ConWord conReadWord(char* buf, int cap, bool withinLine)
     FILE* in = conInStream();
     if (cap < 2) return CON_WORD_ENDED;
     buf[0] = '\0';
-    int c = std::fgetc(in);
+    int c = inputByte(in);
     // Blanks before the word; bounded by the input itself.
-    while (c != EOF && (isBlank(c) || (c == '\n' && !withinLine))) c = std::fgetc(in);
+    while (c != EOF && (isBlank(c) || (c == '\n' && !withinLine))) c = inputByte(in);
     if (c == EOF) return CON_WORD_ENDED;
     if (c == '\n') {
         std::ungetc(c, in);
@@ -381,7 +397,7 @@ ConWord conReadWord(char* buf, int cap, bool withinLine)
             buf[n++] = static_cast<char>(c);
         else
             tooLong = true;
-        c = std::fgetc(in);
+        c = inputByte(in);
     }
     if (c != EOF) std::ungetc(c, in);  // the blank or line break after the word stays
     buf[n] = '\0';
@@ -395,7 +411,7 @@ bool conDiscardLine()
     FILE* in = conInStream();
     // Bounded by the input itself: stops at the line break or at end of input.
     for (;;) {
-        const int c = std::fgetc(in);
+        const int c = inputByte(in);
         if (c == EOF) return false;
         if (c == '\n') return true;
     }

@@ -526,6 +526,29 @@ TEST(KeyReadOnTerminal, ALoneEscapeIsOneKeyAndTheNextKeyIsItsOwn)
     close(p.master);
 }
 
+TEST(DialogueOnTerminal, AKeyTypedRightBehindAnEscapeStartsTheNextEntry)
+{
+    Pty p;
+    ASSERT_TRUE(start(&p, dialogueChild));
+    release(&p);
+    ASSERT_TRUE(readUntil(&p, Q1));
+    ASSERT_TRUE(waitMode(p, true));
+    type(p, "n");
+    ASSERT_TRUE(readUntil(&p, Q2));
+    ASSERT_TRUE(waitMode(p, true));
+    type(p, "\x1b" "2");  // ESC (another key: the full entry), at once the path type
+    ASSERT_TRUE(readUntil(&p, "入力 c=")) << p.text();
+    ASSERT_TRUE(waitMode(p, false));
+    type(p, "\n");
+    ASSERT_TRUE(readUntil(&p, " L A=")) << p.text();
+    type(p, "2 0.3\n1.5 2.5\n");
+    ASSERT_TRUE(readUntil(&p, "[result")) << p.text();
+    finish(&p);
+    EXPECT_NE(p.text().find("[result type=2 sEnd=2.000000000 "), std::string::npos) << p.text();
+    EXPECT_EQ(p.text().find("入力が不正です"), std::string::npos) << p.text();
+    close(p.master);
+}
+
 // ---------------------------------------------------------------- later dialogues
 
 TEST(DialogueOnTerminal, CtrlDAtANumberDoesNotEndTheNextDialogue)
