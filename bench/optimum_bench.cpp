@@ -1,6 +1,6 @@
 // Timings of the minimum-time solver: every path of the accuracy table (the six
-// defaults, then other dimensions and limits) and the largest entry of each
-// path type, one whole computeOptimum per iteration.
+// defaults, then other dimensions and limits) and the largest accepted entry of
+// each path type, one whole computeOptimum per iteration.
 #include <benchmark/benchmark.h>
 
 #include "app/state.h"
@@ -27,15 +27,16 @@ const Entry TABLE[] = {
 };
 constexpr int TABLE_N = sizeof(TABLE) / sizeof(TABLE[0]);
 
-// The largest entry of each type (index = type), with unequal limits so that
-// the velocity limit dips at every quarter turn and every semicircle.
+// The largest entry of each type (index = type) within the accepted ranges,
+// with the smallest limit on X and three times it on Y, so that the velocity
+// limit dips at every quarter turn and every semicircle.
 const Entry LARGEST[7] = {{0, 0, 0, 0, 0},
-                          {CP_ARC, 10.0, 3600.0, 0.1, 0.3},
-                          {CP_SINE, 20.0, 10.0, 0.1, 0.3},
-                          {CP_U, 20.0, 10.0, 0.1, 0.3},
-                          {CP_SLALOM, 10.0, 20.0, 0.1, 0.3},
-                          {CP_CAM_ACC, 20.0, 10.0, 0.1, 0.3},
-                          {CP_CAM_CYCLOID, 20.0, 10.0, 0.1, 0.3}};
+                          {CP_ARC, 5.0, 3600.0, 0.5, 1.5},
+                          {CP_SINE, 20.0, 20.0, 0.5, 1.5},
+                          {CP_U, 20.0, 20.0, 0.5, 1.5},
+                          {CP_SLALOM, 2.0, 20.0, 0.5, 1.5},
+                          {CP_CAM_ACC, 20.0, 20.0, 0.5, 1.5},
+                          {CP_CAM_CYCLOID, 20.0, 20.0, 0.5, 1.5}};
 
 // The path and limits of an entry in `sim`, as the dialogue would leave them.
 void prepare(const Entry& e)
