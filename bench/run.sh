@@ -23,7 +23,7 @@ frames() {
 if [ -x "$b/bench/bench_frame" ]; then
   for f in 'SearchFrameDrawn/[1-6]$' 'PlaybackFrameDrawn/10$' 'PlaybackFrameDrawn/25$' 'PlaybackFrameDrawn/50$' \
            'PlaybackFrameDrawn/75$' 'PlaybackFrameDrawn/100$' 'SearchSequenceDrawn/[1-6]/' \
-           'SearchFrameFullDrawn' 'PlaybackFrameFull/0$' 'PlaybackFrameFull/27$' 'PlaybackFrameFull/-5$'; do
+           'SearchFrameFullDrawn' 'PlaybackFrameFull/0/' 'PlaybackFrameFull/27/' 'PlaybackFrameFull/-5/'; do
     frames --benchmark_filter="$f" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true |
       grep -E '_median |rror' || true
   done
