@@ -21,8 +21,9 @@ constexpr int COMPLETION_DIVERGED = -2;
 // steps of dt0 (nSub sub-steps each) until ds/dt is no longer positive. With
 // write set, the points go to the trajectory tables. Returns the index of the
 // standstill point, COMPLETION_FULL when standstill is not reached within the
-// tables, COMPLETION_DIVERGED when the braking runs away (above the velocity
-// limit the admissible range is empty and the state can grow without bound).
+// tables, COMPLETION_DIVERGED when the braking runs away: it drives an axis
+// beyond its limit (plus AXIS_TOL), that is above the velocity limit, where the
+// admissible range is empty and the state can grow without bound.
 int completeToRest(int k0, double t0, bool write, double* tEnd)
 {
     SimState& g = sim;
@@ -32,12 +33,17 @@ int completeToRest(int k0, double t0, bool write, double* tEnd)
     double y[2] = {g.phase[k0][0], g.phase[k0][1]};
     double acc[3] = {0, 0, 0};
     for (int k = k0 + 1; k <= TRAJ_LAST; ++k) {
+        bool admissible = true;
         for (int q = 0; q < nSub; ++q) {
             double yNew[2];
             rkgStep(tt, h, y, yNew, acc, 2);
             y[0] = yNew[0];
             y[1] = yNew[1];
             tt += h;
+            // Braking that drives an axis beyond its limit has left the region
+            // under the velocity limit: from there it only runs away.
+            if (!(std::fabs(acc[1]) <= g.xamax + AXIS_TOL) || !(std::fabs(acc[2]) <= g.yamax + AXIS_TOL))
+                admissible = false;
         }
         if (write) {
             g.TIME[k] = tt;
@@ -47,7 +53,7 @@ int completeToRest(int k0, double t0, bool write, double* tEnd)
             g.accTab[k][1] = acc[1];
             g.accTab[k][2] = acc[2];
         }
-        if (!std::isfinite(y[0]) || !std::isfinite(y[1])) return COMPLETION_DIVERGED;
+        if (!std::isfinite(y[0]) || !std::isfinite(y[1]) || !admissible) return COMPLETION_DIVERGED;
         if (!(y[1] > 0.0)) {
             *tEnd = tt;
             return k;
