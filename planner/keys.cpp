@@ -29,13 +29,24 @@ void frame()
 
 // 's': keeps the next step inside the tables. While a joined trajectory plays
 // back, the clamp also lets it reach its last point mf (which may lie past stepMax).
+// A search held at stepMax recomputes the point after it from its own time.
 void clampForStep()
 {
     SimState& g = sim;
     if (g.mNormal == 0) {
         int limit = g.stepMax;
-        if (g.joinMark == 'f' && g.endMark != 'e' && g.mf > limit) limit = g.mf;
-        if (g.m > limit) g.m = limit;
+        const bool searching = g.joinMark != 'f' && g.endMark != 'e';
+        if (!searching && g.mf > limit) limit = g.mf;
+        if (g.m > limit) {
+            g.m = limit;
+            if (searching) {
+                // The search goes on from point m: its clock and its switches
+                // are those of that point, not of the points past it.
+                if (g.m < TRAJ_CAP) g.t = g.TIME[g.m];
+                g.searchStopped = false;
+                trimRecords(g.m);
+            }
+        }
     } else if (g.m > g.mNormal) {
         g.m = g.mNormal;
     }

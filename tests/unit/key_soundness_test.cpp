@@ -286,3 +286,29 @@ TEST(KeySoundness, JoinedPlaybackReachesItsEndPastTheSearchClamp)
     captureEnd();
     EXPECT_EQ(sim.endMark, 'e');
 }
+
+// 's' clamps a search that view-key frames took past stepMax back to it: the
+// point after it is computed from the point's own time, and switches made past
+// it are given up with the points.
+TEST(KeySoundness, ContinueAtTheSearchClampStepsFromThePointsOwnTime)
+{
+    prepareType(CP_U);
+    sim.xamax = sim.yamax = 0.01;  // a slow motion, still moving at point 800
+    captureBegin();
+    prepareSearch();
+    computeFrame();
+    for (int i = 0; i < 850; ++i) onKey('x', 0, 0);
+    ASSERT_GT(sim.m, sim.stepMax);
+    onKey('c', 0, 0);
+    ASSERT_EQ(sim.NCHN, 1);
+    onKey('s', 0, 0);
+    captureEnd();
+    EXPECT_EQ(sim.m, sim.stepMax + 1);
+    EXPECT_NEAR(sim.TIME[sim.m] - sim.TIME[sim.m - 1], 0.01, 1e-9);
+    // The braking chosen past point 800 still holds from point 800 on.
+    EXPECT_EQ(sim.accSign, -1);
+    EXPECT_EQ(sim.NCHN, 1);
+    EXPECT_EQ(sim.chnStep[1], sim.stepMax);
+    EXPECT_DOUBLE_EQ(sim.chnRec[1][0], sim.TIME[sim.stepMax]);
+    EXPECT_LT(sim.phase[sim.m][1], sim.phase[sim.m - 1][1]);  // braking on the straight
+}
