@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 
 #include "app/state.h"
 #include "app/window.h"
@@ -57,6 +58,14 @@ bool openWindow(bool keepMemory = true)
 double msSince(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// CPU time used so far by the whole process, all threads [ms].
+double processCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec * 1e-6;
 }
 
 // One key press as the program handles it (the frame drawn and presented), until it is on screen.
@@ -186,9 +195,19 @@ void PlaybackSequenceFull(benchmark::State& st)
         onKey('0', 0, 0);
         glFinish();
         PressTimes times;
-        for (int i = 0; i < sim.mNormal; ++i) times.add(timedKey('s'));
+        double cpuWorst = 0.0, cpuSum = 0.0;
+        for (int i = 0; i < sim.mNormal; ++i) {
+            const double cpu0 = processCpuMs();
+            times.add(timedKey('s'));
+            const double cpu = processCpuMs() - cpu0;
+            cpuSum += cpu;
+            if (cpu > cpuWorst) cpuWorst = cpu;
+        }
         times.report(st);
         st.counters["mf"] = sim.mf;
+        // CPU time of the whole process per press (the renderer's threads included).
+        st.counters["cpu_mean_ms"] = times.n > 0 ? cpuSum / times.n : 0.0;
+        st.counters["cpu_worst_ms"] = cpuWorst;
     }
     setFrameFunction(nullptr);
 }
