@@ -91,16 +91,25 @@ struct PressTimes {
     {
         double sorted[CAP];
         double sum = 0.0, worst = 0.0;
+        int worstAt = 0;
         for (int i = 0; i < n; ++i) {
             sorted[i] = ms[i];
             sum += ms[i];
-            if (ms[i] > worst) worst = ms[i];
+            if (ms[i] > worst) {
+                worst = ms[i];
+                worstAt = i + 1;
+            }
         }
         std::sort(sorted, sorted + n);
         st.counters["frames"] = n;
         st.counters["mean_ms"] = n > 0 ? sum / n : 0.0;
         st.counters["median_ms"] = n > 0 ? sorted[n / 2] : 0.0;
         st.counters["worst_ms"] = worst;
+        st.counters["worst_press"] = worstAt;
+        int over = 0;  // presses beyond the 25 ms budget
+        for (int i = 0; i < n; ++i)
+            if (ms[i] > 25.0) ++over;
+        st.counters["over_25ms"] = over;
         const char* names[4] = {"q1_ms", "q2_ms", "q3_ms", "q4_ms"};
         for (int q = 0; q < 4; ++q) {
             const int from = n * q / 4, to = n * (q + 1) / 4;

@@ -35,7 +35,7 @@ if [ -x "$b/bench/bench_frame" ]; then
       { for (i = 1; i <= NF; ++i) if (split($i, kv, "=") == 2) { n[kv[1]]++; v[kv[1], n[kv[1]]] = kv[2] + 0 } }
       END {
         line = name "median_of_5_processes"
-        split("frames mf mean_ms median_ms worst_ms q1_ms q2_ms q3_ms q4_ms at_mf_ms cpu_mean_ms cpu_worst_ms", keys, " ")
+        split("frames mf mean_ms median_ms worst_ms over_25ms q1_ms q2_ms q3_ms q4_ms at_mf_ms cpu_mean_ms cpu_worst_ms", keys, " ")
         for (k = 1; k in keys; ++k) {
           key = keys[k]
           if (!(key in n)) continue
