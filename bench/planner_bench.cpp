@@ -10,6 +10,7 @@
 #include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"
 #include "planner/keys.h"
+#include "planner/normal_cp.h"
 #include "planner/search.h"
 
 namespace {
@@ -145,8 +146,35 @@ void EndOfSearchLongest(benchmark::State& st)
     st.counters["mNormal"] = sim.mNormal;
 }
 
+// One computation of normal CP motion for the longest motion (after its end of
+// the search): one sampling pass of its 1956 points with no reduction (the first
+// acceleration passes), and the continuation to the end of the tables. Every
+// reduction of the acceleration repeats at most one such pass.
+void NormalCpLongest(benchmark::State& st)
+{
+    prepareEntered(CP_CAM_CYCLOID, 20.0, 20.0, 0.5, 0.5);
+    if (!joinLongSearch(1.25)) {
+        st.SkipWithError("the long search was not joined");
+        return;
+    }
+    for (int i = 0; i < 2 * TRAJ_CAP && !sim.finishPending; ++i) runSearchStep();
+    finishSearch();
+    static SimState saved;
+    saved = sim;
+    for (auto _ : st) {
+        st.PauseTiming();
+        sim = saved;
+        st.ResumeTiming();
+        computeNormalCP();
+        benchmark::DoNotOptimize(sim.mNormal);
+    }
+    st.counters["mf"] = sim.mf;
+    st.counters["mNormal"] = sim.mNormal;
+}
+
 }  // namespace
 
+BENCHMARK(NormalCpLongest)->Unit(benchmark::kMillisecond);
 BENCHMARK(SearchFrameFull)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(PreparationLargest)->DenseRange(1, 6)->Unit(benchmark::kMillisecond);
 BENCHMARK(EndOfSearchLongest)->Unit(benchmark::kMillisecond);
