@@ -245,7 +245,9 @@ constexpr long MAX_TESTED_CENTRES = 1024; // larger discs are drawn as polygons
 
 // Pixel grid of the viewport; valid when the modelview and projection are the
 // identity (the frame's state between shapes), so that window units map to
-// pixels through the viewport alone.
+// pixels through the viewport alone, and when a pixel is lit by its centre
+// alone and takes the colour as it is (no multisampling, polygon smoothing or
+// blending, none of which the program uses).
 struct PixelGrid {
     int w, h;       // [px]
     double margin;  // [px]
@@ -263,11 +265,14 @@ bool pixelGrid(PixelGrid* grid)
     GLdouble mv[16], pr[16];
     GLint vp[4];
     GLint bits = 4;
+    GLint sampleBuffers = 0;
     glGetDoublev(GL_MODELVIEW_MATRIX, mv);
     glGetDoublev(GL_PROJECTION_MATRIX, pr);
     glGetIntegerv(GL_VIEWPORT, vp);
     glGetIntegerv(GL_SUBPIXEL_BITS, &bits);
+    glGetIntegerv(GL_SAMPLE_BUFFERS, &sampleBuffers);
     if (!isIdentity(mv) || !isIdentity(pr) || vp[2] <= 0 || vp[3] <= 0) return false;
+    if (sampleBuffers != 0 || glIsEnabled(GL_POLYGON_SMOOTH) || glIsEnabled(GL_BLEND)) return false;
     if (bits < 4) bits = 4;  // the least a renderer may have
     if (bits > 8) bits = 8;
     grid->w = vp[2];

@@ -268,6 +268,24 @@ TEST_F(DiscRunTest, NonSquareWindowAndMovedOrigin)
     glPopMatrix();
 }
 
+// With blending on (the program never blends) every disc counts, also where it
+// only repeats what the run has lit: the run draws disc by disc.
+TEST_F(DiscRunTest, BlendingDrawsEveryDisc)
+{
+    Scene s;
+    s.xy = restToRest(600, 1.0, 0.2);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE_MINUS_DST_COLOR, GL_ZERO);  // each disc turns what lies under it
+    const Image ref = referencePicture(s);
+    const Image run = runPicture(s);
+    glDisable(GL_BLEND);
+    int x = 0, y = 0;
+    EXPECT_EQ(differingPixels(ref, run, &x, &y), 0) << "first at (" << x << "," << y << ")";
+    // The background, blended over the white clear, turns black; red turned
+    // once over it stays red, turned twice black again.
+    EXPECT_GT(ref.count(RED), 0);
+}
+
 TEST_F(DiscRunTest, ThickSegmentsInChangingColoursAsSeparateLines)
 {
     std::mt19937 rng(3);
