@@ -32,7 +32,11 @@ if [ -x "$b/bench/bench_frame" ]; then
       frames --benchmark_filter="$f" | grep -E '^PlaybackSequence|rror' || true
     done | awk -v name="$f" '
       /rror/ { print; next }
-      { for (i = 1; i <= NF; ++i) if (split($i, kv, "=") == 2) { n[kv[1]]++; v[kv[1], n[kv[1]]] = kv[2] + 0 } }
+      { for (i = 1; i <= NF; ++i) if (split($i, kv, "=") == 2) {  # counters print 1955 as 1.955k
+          x = kv[2] + 0
+          if (kv[2] ~ /k$/) x *= 1000
+          n[kv[1]]++; v[kv[1], n[kv[1]]] = x
+        } }
       END {
         line = name "median_of_5_processes"
         split("frames mf mean_ms median_ms worst_ms over_25ms q1_ms q2_ms q3_ms q4_ms at_mf_ms cpu_mean_ms cpu_worst_ms", keys, " ")
@@ -45,7 +49,7 @@ if [ -x "$b/bench/bench_frame" ]; then
             for (j = i - 1; j >= 1 && v[key, j] > x; --j) v[key, j + 1] = v[key, j]
             v[key, j + 1] = x
           }
-          line = line sprintf(" %s=%.3g", key, v[key, int((c + 1) / 2)])
+          line = line sprintf(" %s=%.4g", key, v[key, int((c + 1) / 2)])
         }
         print line
       }'
