@@ -493,7 +493,10 @@ TEST(KeyReadOnTerminal, KeysOfSeveralBytesAreTakenWholeAlsoInOneBurst)
         release(&p);
         ASSERT_TRUE(waitMode(p, true));
         type(p, c.burst);
-        ASSERT_TRUE(readUntil(&p, "[key", WAIT_MS));
+        // All three keys are reported before the number is typed: between two
+        // key reads the terminal is briefly back in line mode and would echo it.
+        const std::string keys = std::string(c.expected).substr(0, std::string(c.expected).find("42"));
+        ASSERT_TRUE(readUntil(&p, keys.c_str(), WAIT_MS)) << p.text();
         ASSERT_TRUE(waitMode(p, false));
         type(p, "42\n");
         ASSERT_TRUE(readUntil(&p, "[num")) << p.text();
