@@ -121,18 +121,28 @@ void PreparationLargest(benchmark::State& st)
     st.counters["vLimitLast"] = sim.vLimitLast;
 }
 
+// The longest motion the tables hold within the accepted entries: a cycloid cam
+// of travel 20 m and rise 20 m with both limits 0.5 m/s^2, searched with the pan
+// keys, joined, and its joined playback run up to the frame that ends the search.
+// False (the benchmark marked as failed) when the join is not made.
+bool playLongestToItsEnd(benchmark::State& st)
+{
+    prepareEntered(CP_CAM_CYCLOID, 20.0, 20.0, 0.5, 0.5);
+    if (!joinLongSearch(1.25)) {
+        st.SkipWithError("the long search was not joined");
+        return false;
+    }
+    for (int i = 0; i < 2 * TRAJ_CAP && !sim.finishPending; ++i) runSearchStep();
+    return true;
+}
+
 // The end of the search of the longest motion the tables hold within the accepted
 // entries: a cycloid cam of travel 20 m and rise 20 m with both limits 0.5 m/s^2,
 // searched with the pan keys (braking at ds/dt = 1.25 m/s, accelerating again at
 // 1.0) and joined (mf = 1955); normal CP motion runs to the end of the tables.
 void EndOfSearchLongest(benchmark::State& st)
 {
-    prepareEntered(CP_CAM_CYCLOID, 20.0, 20.0, 0.5, 0.5);
-    if (!joinLongSearch(1.25)) {
-        st.SkipWithError("the long search was not joined");
-        return;
-    }
-    for (int i = 0; i < 2 * TRAJ_CAP && !sim.finishPending; ++i) runSearchStep();
+    if (!playLongestToItsEnd(st)) return;
     static SimState saved;
     saved = sim;
     for (auto _ : st) {
@@ -152,12 +162,7 @@ void EndOfSearchLongest(benchmark::State& st)
 // reduction of the acceleration repeats at most one such pass.
 void NormalCpLongest(benchmark::State& st)
 {
-    prepareEntered(CP_CAM_CYCLOID, 20.0, 20.0, 0.5, 0.5);
-    if (!joinLongSearch(1.25)) {
-        st.SkipWithError("the long search was not joined");
-        return;
-    }
-    for (int i = 0; i < 2 * TRAJ_CAP && !sim.finishPending; ++i) runSearchStep();
+    if (!playLongestToItsEnd(st)) return;
     finishSearch();
     static SimState saved;
     saved = sim;
