@@ -108,6 +108,14 @@ void onKey(unsigned char key, int /*x*/, int /*y*/)
     SimState& g = sim;
     g.lastKey = static_cast<char>(key);
 
+    // Once the trajectory is joined its records are final: 't', 'r' and 'c'
+    // only step the playback, as 's' does.
+    if ((key == 't' || key == 'r' || key == 'c') && recordsFinal()) {
+        clampForStep();
+        frame();
+        return;
+    }
+
     switch (key) {
     case 'u':
     case 'k':
@@ -118,10 +126,6 @@ void onKey(unsigned char key, int /*x*/, int /*y*/)
         clampForStep();
         break;
     case 't':
-        if (recordsFinal()) {
-            clampForStep();
-            break;
-        }
         g.m -= 2;
         if (g.m < 0) g.m = 0;
         if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
@@ -131,10 +135,6 @@ void onKey(unsigned char key, int /*x*/, int /*y*/)
         trimRecords(g.m);
         break;
     case 'r':
-        if (recordsFinal()) {
-            clampForStep();
-            break;
-        }
         g.t -= g.dt;
         if (g.t < 0.0) g.t = 0.0;
         g.m -= 1;
@@ -146,10 +146,6 @@ void onKey(unsigned char key, int /*x*/, int /*y*/)
         g.dt = g.dt0;
         break;
     case 'c':
-        if (recordsFinal()) {
-            clampForStep();
-            break;
-        }
         if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
         if (switchAtPoint(g.m)) g.searchStopped = false;
         g.dt = g.dt0;
