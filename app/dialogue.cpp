@@ -1,17 +1,15 @@
 // The console setup dialogue: key list, conditions, questions, path and limit entries,
-// and the preparation of a fresh search. Writes sections 1 to 6 and zoom, phscale.
+// then the preparation of a fresh search. Writes sections 1 to 6 and zoom, phscale.
 #include "app/dialogue.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "app/conditions.h"
-#include "app/console.h"
-#include "app/entry_check.h"
-#include "app/state.h"
-#include "path/velocity_limit.h"
-#include "planner/boundary_curves.h"
-#include "planner/search.h"
+#include "core/conditions.h"
+#include "core/console.h"
+#include "core/entry_check.h"
+#include "core/state.h"
+#include "planner/prepare.h"
 
 namespace {
 
@@ -228,29 +226,6 @@ void enterLimits()
 }
 
 }  // namespace
-
-void prepareSearch()
-{
-    SimState& g = sim;
-    g.t = 0.0;
-    g.mf = 0;
-    g.m = 0;
-    g.accSign = +1;
-    printConditions();
-    conPrintf("\n");
-    computeBoundaryCurves();
-    makeVelocityLimit();
-    conPrintf("\n\n............描画画面へ..........\n");
-    g.zoom = 1.0;
-    const double sEnd = g.sEnd[g.cpType];
-    if (sEnd < 1.01)
-        g.phscale = 2.0;
-    else if (sEnd > 1.99)
-        g.phscale = 0.4;
-    else
-        g.phscale = 1.0;
-    resetSearch();
-}
 
 void setupDialogue()
 {

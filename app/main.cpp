@@ -1,9 +1,9 @@
 // Program entry: defaults, the console setup dialogue, then the graphics window.
 // Touches the state only through initDefaults, the dialogue and the window.
-#include "app/console.h"
 #include "app/dialogue.h"
-#include "app/state.h"
 #include "app/window.h"
+#include "core/console.h"
+#include "core/state.h"
 
 int main(int argc, char** argv)
 {

@@ -16,8 +16,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "app/console.h"
-#include "planner/keys.h"
+#include "app/keys.h"
+#include "core/console.h"
 #include "render/frame.h"
 
 namespace {

@@ -3,10 +3,10 @@
 
 #include <cstdio>
 
-#include "app/console.h"
-#include "app/dialogue.h"
-#include "app/state.h"
-#include "planner/keys.h"
+#include "app/keys.h"
+#include "core/console.h"
+#include "core/state.h"
+#include "planner/prepare.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/state.h"
+#include "app/keys.h"
 #include "app/window.h"
 #include "bench_support.h"
-#include "planner/keys.h"
+#include "core/state.h"
 #include "planner/search.h"
 
 namespace {

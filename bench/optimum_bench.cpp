@@ -3,8 +3,8 @@
 // each path type, one whole computeOptimum per iteration.
 #include <benchmark/benchmark.h>
 
-#include "app/state.h"
 #include "bench_support.h"
+#include "core/state.h"
 #include "planner/optimum.h"
 
 namespace {

@@ -4,13 +4,13 @@
 // preparation of the largest path of each type, the end of the longest motion.
 #include <benchmark/benchmark.h>
 
-#include "app/dialogue.h"
-#include "app/state.h"
+#include "app/keys.h"
 #include "bench_support.h"
+#include "core/state.h"
 #include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"
-#include "planner/keys.h"
 #include "planner/normal_cp.h"
+#include "planner/prepare.h"
 #include "planner/search.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/state.h"
+#include "core/state.h"
 
 bool slalomPiece(double s, int* k, double* phi)
 {

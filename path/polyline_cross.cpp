@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/state.h"
+#include "core/state.h"
 
 double cross2(const double a[2], const double b[2]) { return a[0] * b[1] - a[1] * b[0]; }
 

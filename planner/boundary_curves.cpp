@@ -4,9 +4,9 @@
 
 #include <cmath>
 
-#include "app/console.h"
-#include "app/state.h"
+#include "core/state.h"
 #include "planner/bounds.h"
+#include "planner/notices.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ void computeBoundaryCurves()
     const bool bwdShort = g.bwdN == LAST && !g.bwdStopViolated && g.bwdCurve[LAST][0] >= 0.0;
     const bool fwdShort = g.fwdN == LAST && !fwdViolated && g.fwdCurve[LAST][0] <= g.sEnd[g.cpType];
     if (bwdShort)
-        conPrintf("\n※ 最大減速曲線が表(3001点)の終わりで途切れました。このままでは'f'で最終軌道へ乗せられません(最大加速度を大きくしてください)");
+        reportCurveCut(CUT_DECELERATION);
     else if (fwdShort)
-        conPrintf("\n※ 最大加速曲線が表(3001点)の終わりで途切れました。速度制限曲線にも経路の終わりにも届いていません(最大加速度を大きくしてください)");
+        reportCurveCut(CUT_ACCELERATION);
 }

@@ -4,16 +4,15 @@
 
 #include <cmath>
 
-#include "app/console.h"
 
-#include "app/state.h"
+#include "core/state.h"
 #include "path/polyline_cross.h"
 #include "planner/bounds.h"
+#include "planner/notices.h"
 #include "planner/search.h"
 
 namespace {
 
-constexpr int TRAJ_LAST = TRAJ_CAP - 1;
 constexpr int COMPLETION_FULL = -1;
 constexpr int COMPLETION_DIVERGED = -2;
 
@@ -110,7 +109,7 @@ bool joinFinalTrajectory()
         if (kEnd == COMPLETION_FULL)
             reportJoinDoesNotFit();
         else
-            conPrintf("\n※ ここからは最終軌道へ乗せられません(減速が発散します)");
+            reportJoinDiverges();
         return false;
     }
 

@@ -4,13 +4,12 @@
 
 #include <cmath>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "path/curves.h"
-#include "planner/search.h"
+#include "planner/notices.h"
 
 namespace {
 
-constexpr int TRAJ_LAST = TRAJ_CAP - 1;
 // 0.95^2000 is about 1e-45: far below any acceleration that could still violate
 // a valid limit, so reaching this count means the inputs cannot be satisfied.
 constexpr int MAX_REDUCTIONS = 2000;

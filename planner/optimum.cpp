@@ -39,7 +39,7 @@
 
 #include <cmath>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "path/curves.h"
 
 OptimumResult optimum;

@@ -4,16 +4,15 @@
 
 #include <cmath>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "path/curves.h"
 #include "planner/bounds.h"
 #include "planner/normal_cp.h"
-#include "planner/search.h"
+#include "planner/notices.h"
 
 void rebuildFinalTrajectory()
 {
     SimState& g = sim;
-    constexpr int TRAJ_LAST = TRAJ_CAP - 1;
     const int nSub = g.nSub > 0 ? g.nSub : 1;
     double acc[3] = {0, 0, 0};
 

@@ -4,15 +4,14 @@
 
 #include <cmath>
 
-#include "app/console.h"
-#include "app/state.h"
+#include "core/console.h"
+#include "core/state.h"
 #include "planner/bounds.h"
+#include "planner/notices.h"
 #include "planner/rebuild.h"
 #include "planner/switch_report.h"
 
 namespace {
-
-constexpr int TRAJ_LAST = TRAJ_CAP - 1;  // 2000: the last trajectory index
 
 // Entry to := entry from in the trajectory tables (point, time, accelerations).
 void copyPoint(int from, int to)
@@ -146,9 +145,7 @@ void resetSearch()
     g.aheadSameN = g.aheadFlipN = 0;
     g.finishPending = false;
     g.playK = 0;
-    g.tableFullShown = false;
-    g.recordsFullShown = false;
-    g.joinFullShown = false;
+    resetNotices();
     g.searchStopped = false;
     g.junctionIndex = 0;
 }
@@ -188,7 +185,7 @@ void runSearchStep()
         g.m = mBefore;
         g.t = tBefore;
         g.searchStopped = true;
-        conPrintf("\n※ 軌道が速度制限曲線を越えました。't'，'r' または '0' で戻ってください");
+        reportLimitCrossed();
         return;
     }
     g.phase[g.m][0] = y[0];
@@ -240,30 +237,6 @@ void refreshGoalTime()
     if (n < 0) n = 0;
     if (n > REC_CAP - 1) n = REC_CAP - 1;
     g.tf = g.chnRec[n][0];
-}
-
-void reportTableFull()
-{
-    SimState& g = sim;
-    if (g.tableFullShown) return;
-    g.tableFullShown = true;
-    conPrintf("\n※ 軌道の表(2001点)が一杯になりました。ここで打ち切ります");
-}
-
-void reportRecordsFull()
-{
-    SimState& g = sim;
-    if (g.recordsFullShown) return;
-    g.recordsFullShown = true;
-    conPrintf("\n※ 切り替え点の表(30点)が一杯です。これ以上切り替えできません");
-}
-
-void reportJoinDoesNotFit()
-{
-    SimState& g = sim;
-    if (g.joinFullShown) return;
-    g.joinFullShown = true;
-    conPrintf("\n※ 軌道の表(2001点)に最終軌道が入りきりません。ここからは最終軌道へ乗せられません");
 }
 
 // ---- Switching records ----

@@ -26,15 +26,6 @@ void refreshGoalTime();
 // Index of the last red trajectory point that the frame plots (m, kept in the table).
 int trajectoryPlotLast();
 
-// Console line given once when a motion is cut at the end of the trajectory tables.
-void reportTableFull();
-// Console line given once per search when the 30 switching records are used up.
-void reportRecordsFull();
-
-// Console line given once per search when a join is refused because the
-// completion to standstill does not fit the trajectory tables.
-void reportJoinDoesNotFit();
-
 // Switching records describe the trajectory on the screen: records 1..NCHN lie
 // at strictly increasing points (chnStep) and times, and accSign is +1 exactly
 // when their number is even.

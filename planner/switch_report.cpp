@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "app/console.h"
-#include "app/state.h"
+#include "core/console.h"
+#include "core/state.h"
 
 namespace {
 

@@ -9,8 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/answer_files.h"
-#include "app/state.h"
+#include "core/state.h"
 #include "planner/optimum.h"
 #include "planner/search.h"
 
@@ -311,12 +310,16 @@ double phaseTop()
     return std::ceil(top * 1.3 / step) * step;
 }
 
-// cairo's write callback: the bytes go to the output file.
+// The caller's sink behind cairo's write callback.
+struct Sink {
+    FigureWriteFn write;
+    void* closure;
+};
+
 cairo_status_t writeBytes(void* closure, const unsigned char* data, unsigned int length)
 {
-    OutFile* o = static_cast<OutFile*>(closure);
-    outWrite(o, data, length);
-    return o->failed ? CAIRO_STATUS_WRITE_ERROR : CAIRO_STATUS_SUCCESS;
+    const Sink* sink = static_cast<const Sink*>(closure);
+    return sink->write(sink->closure, data, length) ? CAIRO_STATUS_SUCCESS : CAIRO_STATUS_WRITE_ERROR;
 }
 
 }  // namespace
@@ -369,14 +372,13 @@ void drawFigure(cairo_t* cr, double width, double height, bool withSession)
     text(cr, base.px, 548, "dashed: axis limits +-xamax, +-yamax;  grey: switching times", 0.0, 0.5);
 }
 
-bool writeFigure(const char* path, FigureFormat format, bool withSession)
+bool renderFigure(FigureFormat format, bool withSession, FigureWriteFn write, void* closure)
 {
-    OutFile o;
-    if (!outOpen(&o, path)) return false;
+    Sink sink{write, closure};
     cairo_surface_t* surface = nullptr;
     switch (format) {
-    case FIG_SVG: surface = cairo_svg_surface_create_for_stream(writeBytes, &o, FIG_WIDTH, FIG_HEIGHT); break;
-    case FIG_PDF: surface = cairo_pdf_surface_create_for_stream(writeBytes, &o, FIG_WIDTH, FIG_HEIGHT); break;
+    case FIG_SVG: surface = cairo_svg_surface_create_for_stream(writeBytes, &sink, FIG_WIDTH, FIG_HEIGHT); break;
+    case FIG_PDF: surface = cairo_pdf_surface_create_for_stream(writeBytes, &sink, FIG_WIDTH, FIG_HEIGHT); break;
     case FIG_PNG: surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, FIG_WIDTH, FIG_HEIGHT); break;
     }
     cairo_t* cr = cairo_create(surface);
@@ -384,10 +386,9 @@ bool writeFigure(const char* path, FigureFormat format, bool withSession)
     cairo_status_t status = cairo_status(cr);
     cairo_destroy(cr);
     if (status == CAIRO_STATUS_SUCCESS && format == FIG_PNG)
-        status = cairo_surface_write_to_png_stream(surface, writeBytes, &o);
+        status = cairo_surface_write_to_png_stream(surface, writeBytes, &sink);
     cairo_surface_finish(surface);
     if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
     cairo_surface_destroy(surface);
-    if (status != CAIRO_STATUS_SUCCESS && !o.failed) o.failed = true;
-    return outCommit(&o);
+    return status == CAIRO_STATUS_SUCCESS;
 }

@@ -14,9 +14,12 @@ constexpr int FIG_HEIGHT = 600;
 // withSession: also the replayed session's trajectory and switching points.
 void drawFigure(cairo_t* cr, double width, double height, bool withSession);
 
-// Writes the picture in the given format, whole or not at all. False (with a
-// console line) when the file cannot be written.
-bool writeFigure(const char* path, FigureFormat format, bool withSession);
+// Receives the picture's bytes in order; false stops the drawing as a write error.
+using FigureWriteFn = bool (*)(void* closure, const unsigned char* data, unsigned int length);
+
+// Draws the picture in the given format and hands its bytes to write. False when
+// cairo or a write failed; what was written so far is then incomplete.
+bool renderFigure(FigureFormat format, bool withSession, FigureWriteFn write, void* closure);
 
 // Tick step for an axis spanning `range` with about `want` intervals: 1, 2 or 5 times a power of ten.
 double niceStep(double range, int want);

@@ -2,7 +2,7 @@
 // Reads bw, bh, zoom, playK, m, mf and finalXY[] of `sim`.
 #include "render/carriage.h"
 
-#include "app/state.h"
+#include "core/state.h"
 #include "render/primitives.h"
 #include "render/view.h"
 

@@ -4,7 +4,7 @@
 
 #include <GL/freeglut.h>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "planner/search.h"
 #include "render/carriage.h"
 #include "render/phase_plots.h"

@@ -2,7 +2,7 @@
 // Reads endMark, vLimit/vLimitLast, nctRec[]/NCT and the view state of `sim`.
 #include "render/phase_plots.h"
 
-#include "app/state.h"
+#include "core/state.h"
 #include "render/primitives.h"
 #include "render/view.h"
 

@@ -7,7 +7,7 @@
 #include <GL/freeglut.h>
 #include <cmath>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "render/view.h"
 
 const float red[4] = {1.0f, 0.0f, 0.0f, 0.0f};

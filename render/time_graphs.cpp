@@ -4,7 +4,7 @@
 
 #include <GL/freeglut.h>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "render/primitives.h"
 #include "render/view.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
 #include "cases.h"
+#include "core/state.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "app/state.h"
+#include "core/state.h"
 
 double sampledVelocityLimit(double s)
 {

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/state.h"
+#include "core/state.h"
 
 std::vector<PathCase> reportCases()
 {

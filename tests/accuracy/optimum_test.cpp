@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
 #include "cases.h"
+#include "core/state.h"
 #include "path/curves.h"
 #include "planner/optimum.h"
 

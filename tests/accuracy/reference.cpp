@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "path/curves.h"
 
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/answer_args.h"
+#include "answer/args.h"
 #include "app/dialogue.h"
-#include "app/state.h"
+#include "core/state.h"
 #include "test_support.h"
 
 namespace {

@@ -12,10 +12,11 @@
 #include <cstring>
 #include <string>
 
-#include "app/answer_args.h"
-#include "app/answer_report.h"
-#include "app/state.h"
-#include "planner/grade.h"
+#include "answer/args.h"
+#include "answer/files.h"
+#include "answer/grade.h"
+#include "answer/report.h"
+#include "core/state.h"
 #include "planner/optimum.h"
 #include "plot/figure.h"
 #include "test_support.h"

@@ -47,12 +47,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/console.h"
 #include "app/dialogue.h"
-#include "app/entry_check.h"
-#include "app/state.h"
+#include "app/keys.h"
+#include "core/console.h"
+#include "core/entry_check.h"
+#include "core/state.h"
 #include "planner/bounds.h"
-#include "planner/keys.h"
 #include "planner/search.h"
 
 namespace {

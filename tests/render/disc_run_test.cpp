@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
-#include "app/console.h"
-#include "app/state.h"
+#include "core/console.h"
+#include "core/state.h"
 #include "gl_support.h"
 #include "render/primitives.h"
 

@@ -6,11 +6,11 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/console.h"
-#include "app/dialogue.h"
-#include "app/state.h"
+#include "app/keys.h"
+#include "core/console.h"
+#include "core/state.h"
 #include "gl_support.h"
-#include "planner/keys.h"
+#include "planner/prepare.h"
 #include "render/frame.h"
 #include "render/phase_plots.h"
 #include "render/primitives.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "gl_support.h"
 #include "render/primitives.h"
 

@@ -10,8 +10,8 @@
 #include <malloc.h>
 #endif
 
-#include "app/state.h"
 #include "app/window.h"
+#include "core/state.h"
 #include "gl_support.h"
 #include "render/frame.h"
 #include "render/primitives.h"

@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <limits>
 
-#include "app/console.h"
-#include "app/state.h"
+#include "app/keys.h"
+#include "core/console.h"
+#include "core/state.h"
 #include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"
-#include "planner/keys.h"
 #include "planner/search.h"
 
 namespace {

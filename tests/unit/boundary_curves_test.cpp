@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "planner/boundary_curves.h"
 #include "planner/bounds.h"
 #include "test_support.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "path/curves.h"
 #include "planner/bounds.h"
 #include "test_support.h"

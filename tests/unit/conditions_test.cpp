@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "app/conditions.h"
-#include "app/state.h"
+#include "core/conditions.h"
+#include "core/state.h"
 #include "path/curves.h"
 #include "test_support.h"
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/console.h"
+#include "core/console.h"
 #include "test_support.h"
 
 namespace {

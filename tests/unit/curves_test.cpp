@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "path/curves.h"
 #include "test_support.h"
 

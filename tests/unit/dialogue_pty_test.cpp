@@ -19,9 +19,9 @@
 #include <ctime>
 #include <string>
 
-#include "app/console.h"
 #include "app/dialogue.h"
-#include "app/state.h"
+#include "core/console.h"
+#include "core/state.h"
 
 namespace {
 

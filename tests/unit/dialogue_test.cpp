@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/dialogue.h"
-#include "app/state.h"
+#include "core/state.h"
 #include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"
 #include "test_support.h"

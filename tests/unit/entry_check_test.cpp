@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "app/dialogue.h"
-#include "app/entry_check.h"
-#include "app/state.h"
+#include "core/entry_check.h"
+#include "core/state.h"
 #include "planner/normal_cp.h"
+#include "planner/prepare.h"
 #include "test_support.h"
 
 namespace {

@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <string>
 
-#include "app/dialogue.h"
-#include "app/state.h"
+#include "app/keys.h"
+#include "core/state.h"
 #include "planner/bounds.h"
-#include "planner/keys.h"
+#include "planner/prepare.h"
 #include "planner/search.h"
 #include "test_support.h"
 

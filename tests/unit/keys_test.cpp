@@ -5,10 +5,10 @@
 #include <cmath>
 #include <string>
 
-#include "app/dialogue.h"
-#include "app/state.h"
+#include "app/keys.h"
+#include "core/state.h"
 #include "planner/boundary_curves.h"
-#include "planner/keys.h"
+#include "planner/prepare.h"
 #include "planner/search.h"
 #include "test_support.h"
 

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/entry_check.h"
+#include "core/entry_check.h"
 #include "test_support.h"
 
 namespace {

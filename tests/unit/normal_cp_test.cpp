@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "path/curves.h"
 #include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "test_support.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"
 #include "planner/join.h"

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/console.h"
-#include "app/dialogue.h"
-#include "app/state.h"
+#include "core/console.h"
+#include "core/state.h"
 #include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"
 #include "planner/join.h"
+#include "planner/prepare.h"
 #include "planner/search.h"
 
 namespace {

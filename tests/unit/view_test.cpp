@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "render/view.h"
 #include "test_support.h"
 

@@ -1,15 +1,15 @@
 // The answer key's report of the optimal motion and normal CP motion; the quiet
 // preparation of the path. Reads path, limits and `optimum`; uses the search tables.
-#include "app/answer_report.h"
+#include "answer/report.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "app/console.h"
-#include "app/dialogue.h"
-#include "app/state.h"
+#include "core/console.h"
+#include "core/state.h"
 #include "planner/normal_cp.h"
 #include "planner/optimum.h"
+#include "planner/prepare.h"
 
 namespace {
 

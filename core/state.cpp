@@ -1,10 +1,10 @@
 // The single instance of the simulation state, its defaults and the per-type rules.
 // Owns sections 1 to 9 of `sim` at start-up; the dialogue reuses updateTypeTables.
-#include "app/state.h"
+#include "core/state.h"
 
 #include <cmath>
 
-#include "app/conditions.h"
+#include "core/conditions.h"
 
 SimState sim;
 

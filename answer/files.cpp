@@ -1,6 +1,6 @@
 // Output files written under a temporary name and renamed when complete; the CSV
 // table of the optimal motion. Reads `optimum` through optimumAt.
-#include "app/answer_files.h"
+#include "answer/files.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,8 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/console.h"
+#include "core/console.h"
 #include "planner/optimum.h"
+#include "plot/figure.h"
 
 namespace {
 
@@ -21,6 +22,14 @@ constexpr double GRID_SLACK = 1e-9;   // a tf this close to a grid time gets no 
 void reportFailure(const char* path, int err)
 {
     conPrintf("\n  ファイル %s を書けません: %s", path, std::strerror(err));
+}
+
+// The figure's bytes go to the output file.
+bool figureBytes(void* closure, const unsigned char* data, unsigned int length)
+{
+    OutFile* o = static_cast<OutFile*>(closure);
+    outWrite(o, data, length);
+    return !o->failed;
 }
 
 }  // namespace
@@ -105,5 +114,13 @@ bool writeOptimumCsv(const char* path)
                                     at[2], at[3], at[4], at[5]);
         if (n > 0 && n < static_cast<int>(sizeof line)) outWrite(&o, line, static_cast<size_t>(n));
     }
+    return outCommit(&o);
+}
+
+bool writeFigure(const char* path, FigureFormat format, bool withSession)
+{
+    OutFile o;
+    if (!outOpen(&o, path)) return false;
+    if (!renderFigure(format, withSession, figureBytes, &o)) o.failed = true;
     return outCommit(&o);
 }

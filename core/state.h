@@ -12,6 +12,7 @@ constexpr double AXIS_TOL = 0.001;            // tolerance of the axis tests of 
 
 // Table capacities (entries, not last indices).
 constexpr int TRAJ_CAP = 2001;    // phase[], TIME[], accTab[], finalXY[], normal*, ahead*
+constexpr int TRAJ_LAST = TRAJ_CAP - 1;  // 2000: the last trajectory index
 constexpr int CURVE_CAP = 3001;   // fwdCurve[], bwdCurve[]
 constexpr int VLIMIT_CAP = 2001;  // vLimit
 constexpr int REC_CAP = 30;       // chnRec[], chnStep[], nctRec[]

@@ -1,14 +1,14 @@
 // The ranges of the entries and their one check: a whole token read as a number,
 // integers with overflow detection, and one refusal line naming the entry.
 // Writes nothing but the value it is given and the console.
-#include "app/entry_check.h"
+#include "core/entry_check.h"
 
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 
-#include "app/console.h"
+#include "core/console.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 #include <clocale>
 #include <cstring>
 
-#include "app/answer_args.h"
-#include "app/answer_files.h"
-#include "app/answer_report.h"
-#include "app/conditions.h"
-#include "app/console.h"
-#include "app/state.h"
-#include "planner/grade.h"
+#include "answer/args.h"
+#include "answer/files.h"
+#include "answer/grade.h"
+#include "answer/report.h"
+#include "core/conditions.h"
+#include "core/console.h"
+#include "core/state.h"
 #include "planner/optimum.h"
 #include "plot/figure.h"
 

@@ -1,6 +1,6 @@
 // Console output with optional conversion to a Japanese locale encoding, console
 // input, and the single-key read with its terminal mode. Owns no simulation state.
-#include "app/console.h"
+#include "core/console.h"
 
 #include <iconv.h>
 #include <langinfo.h>

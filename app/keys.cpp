@@ -1,14 +1,15 @@
 // The keyboard commands of the graphics window: search control, view, dialogue, exit.
 // Writes lastKey, the search state (m, t, dt, accSign, NCHN, records) and the view state.
-#include "planner/keys.h"
+#include "app/keys.h"
 
 #include <cstdlib>
 
-#include "app/console.h"
 #include "app/dialogue.h"
-#include "app/state.h"
+#include "core/console.h"
+#include "core/state.h"
 #include "planner/bounds.h"
 #include "planner/join.h"
+#include "planner/notices.h"
 #include "planner/search.h"
 
 namespace {

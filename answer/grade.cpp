@@ -1,13 +1,13 @@
 // Replay of a key session through onKey and the compute-only frame, and its grade.
 // Drives the search state of `sim` like the window; reads `optimum` for the grade.
-#include "planner/grade.h"
+#include "answer/grade.h"
 
 #include <cmath>
 
-#include "app/answer_args.h"
-#include "app/console.h"
-#include "app/state.h"
-#include "planner/keys.h"
+#include "answer/args.h"
+#include "app/keys.h"
+#include "core/console.h"
+#include "core/state.h"
 #include "planner/optimum.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // The framed conditions report: path type, dimensions, end points and axis limits.
 // Reads sections 1 to 6 of the state; changes nothing.
-#include "app/conditions.h"
+#include "core/conditions.h"
 
-#include "app/console.h"
-#include "app/state.h"
+#include "core/console.h"
+#include "core/state.h"
 
 void printConditions()
 {

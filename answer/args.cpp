@@ -1,15 +1,15 @@
 // The command line of the answer key and the key notation of a session.
 // Reads the defaults of `sim` as old values; applyAnswerArgs writes path and limits.
-#include "app/answer_args.h"
+#include "answer/args.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
 
-#include "app/console.h"
-#include "app/entry_check.h"
-#include "app/state.h"
+#include "core/console.h"
+#include "core/entry_check.h"
+#include "core/state.h"
 
 namespace {
 

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "plot/figure.h"
+
 constexpr int OUT_PATH_CAP = 4096;  // longest output file name [B]
 
 struct OutFile {
@@ -25,3 +27,7 @@ bool outCommit(OutFile* o);
 // The optimal motion every 0.01 s from 0 to tf (the last row at tf): a header
 // line, then t, s, ds/dt, x, y, ax, ay separated by commas.
 bool writeOptimumCsv(const char* path);
+
+// Writes the answer key's picture in the given format, whole or not at all.
+// False (with a console line) when the file cannot be written.
+bool writeFigure(const char* path, FigureFormat format, bool withSession);
