@@ -60,19 +60,39 @@ install(TARGETS ${CPTOC_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CPTOC_GZ_FILES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${CPTOC_PACKAGING_DIR}/cptoc.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CPTOC_PACKAGING_DIR}/cptoc.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# The installed README is the one of the source folder without its parts
+# marked <!-- source-only --> ... <!-- /source-only --> (the commands that build
+# from the sources and the notes for developers, which are not installed).
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/README.md)
+file(READ ${CMAKE_CURRENT_SOURCE_DIR}/README.md CPTOC_README)
+set(CPTOC_README_OUT "")
+while(TRUE)
+  string(FIND "${CPTOC_README}" "<!-- source-only -->\n" cptoc_from)
+  if(cptoc_from EQUAL -1)
+    break()
+  endif()
+  string(FIND "${CPTOC_README}" "<!-- /source-only -->\n" cptoc_to)
+  if(cptoc_to LESS cptoc_from)
+    message(FATAL_ERROR "README.md: <!-- source-only --> without its end")
+  endif()
+  string(SUBSTRING "${CPTOC_README}" 0 ${cptoc_from} cptoc_head)
+  string(APPEND CPTOC_README_OUT "${cptoc_head}")
+  math(EXPR cptoc_to "${cptoc_to} + 22")
+  string(SUBSTRING "${CPTOC_README}" ${cptoc_to} -1 CPTOC_README)
+endwhile()
+string(APPEND CPTOC_README_OUT "${CPTOC_README}")
+file(WRITE ${CPTOC_GZ_DIR}/README.md "${CPTOC_README_OUT}")
+
 install(FILES
-    ${CMAKE_CURRENT_SOURCE_DIR}/README.md
+    ${CPTOC_GZ_DIR}/README.md
     ${CPTOC_PACKAGING_DIR}/copyright
     ${CPTOC_GZ_DIR}/changelog.gz
   DESTINATION ${CPTOC_DOC_DEST})
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/BENCHMARKS.md)
-  install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/BENCHMARKS.md DESTINATION ${CPTOC_DOC_DEST})
-endif()
-# The pictures and notes that README links to, kept at the same relative place
-# (docs/...) so that its links work from the installed copy too.
+# The pictures and the notes for users that README links to, kept at the same
+# relative place (docs/...) so that its links work from the installed copy too.
 install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/docs/
   DESTINATION ${CPTOC_DOC_DEST}/docs
-  FILES_MATCHING PATTERN "*.png" PATTERN "*.md"
+  FILES_MATCHING PATTERN "*.png" PATTERN "answer-key.md" PATTERN "robustness.md" PATTERN "accuracy.md"
   PATTERN "man" EXCLUDE)
 
 # The Debian package: cptoc_<version>_<arch>.deb.
