@@ -58,7 +58,6 @@ int main(int argc, char** argv)
     prepareQuietly();
     computeOptimum();
     const double tfNormal = normalTimeForOptimum();
-    prepareQuietly();  // the search as the window starts it
 
     printConditions();
     printOptimumReport(tfNormal);

@@ -1,5 +1,5 @@
 // The answer key's report of the optimal motion and normal CP motion; the quiet
-// preparation of the path. Reads path, limits and `optimum`; uses the search tables.
+// preparation of the path. Reads path, limits and `optimum`.
 #include "answer/report.h"
 
 #include <cmath>
@@ -43,42 +43,7 @@ void runQuietly(void (*fn)())
 
 void prepareQuietly() { runQuietly(prepareSearch); }
 
-namespace {
-
-// Normal CP motion checked at the times 0, dt0, ... up to the optimal tf; its lines
-// (a cut at the end of the tables) are withheld with the rest of the preparation.
-void normalForOptimum()
-{
-    SimState& g = sim;
-    // Samples 0..n at multiples of dt0, the last one at or past tf; at most the table.
-    int n = static_cast<int>(std::ceil(optimum.tf / g.dt0));
-    if (!(n >= 1)) n = 1;
-    if (n > TRAJ_CAP - 1) n = TRAJ_CAP - 1;
-    for (int i = 0; i <= n; ++i) g.TIME[i] = i * g.dt0;
-    g.mf = n;
-    computeNormalCP();
-}
-
-}  // namespace
-
-double normalTimeForOptimum()
-{
-    SimState& g = sim;
-    runQuietly(normalForOptimum);
-    const double tfNormal = g.tfNormal;
-    // The tables go back to the zeros of a program start: the window's search
-    // never sees what this comparison wrote.
-    for (int i = 0; i < TRAJ_CAP; ++i) {
-        g.TIME[i] = 0.0;
-        g.normalS[i][0] = g.normalS[i][1] = 0.0;
-        g.normalAcc[i][0] = g.normalAcc[i][1] = g.normalAcc[i][2] = 0.0;
-        g.normalXY[i][0] = g.normalXY[i][1] = 0.0;
-    }
-    g.tfNormal = 0.0;
-    g.mNormal = 0;
-    g.mf = 0;
-    return tfNormal;
-}
+double normalTimeForOptimum() { return normalCpTime(optimum.tf); }
 
 void printOptimumReport(double tfNormal)
 {

@@ -12,7 +12,7 @@ void prepareQuietly();
 
 // Normal CP positioning time of the current path, checked at the times of a motion
 // sampled every dt0 up to the optimal tf, as the window checks it at the times of
-// the found trajectory. Uses the trajectory tables: prepare the search afterwards.
+// the found trajectory. Changes nothing in the search state.
 double normalTimeForOptimum();
 
 // The optimal tf, its switching list in the format of the window's lists, the

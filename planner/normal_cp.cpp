@@ -56,6 +56,44 @@ void shapeProfile(Profile* p)
     p->tauD = p->tfN - p->tauA;
 }
 
+// The profile of the largest path acceleration the smaller axis scale allows,
+// before any reduction; false when no profile can be formed (no positive, finite
+// acceleration or path length).
+bool initialProfile(Profile* p)
+{
+    const SimState& g = sim;
+    const int type = g.cpType;
+    p->sEnd = g.sEnd[type];
+    p->tauA = 0.5;
+    const double ax = g.xamax / g.dxScale[type];
+    const double ay = g.yamax / g.dyScale[type];
+    p->a = ax < ay ? ax : ay;
+    return p->a > 0.0 && std::isfinite(p->a) && p->sEnd > 0.0 && std::isfinite(p->sEnd);
+}
+
+// True when both axes keep their limits at time tau of the profile.
+bool keepsLimits(const Profile& p, double tau)
+{
+    double s, v, sdd, acc[3];
+    profileAt(p, tau, &s, &v, &sdd);
+    cpAxisAcc(s, v, sdd, acc);
+    return !(std::fabs(acc[1]) > sim.xamax || std::fabs(acc[2]) > sim.yamax);
+}
+
+// Reduces the path acceleration by 0.95 until both axes keep their limits at
+// every sample time sampleTime(0..last); the profile is shaped for the last value tried.
+template <typename SampleTime>
+void fitToLimits(Profile* p, int last, SampleTime sampleTime)
+{
+    for (int round = 0; round <= MAX_REDUCTIONS; ++round) {
+        shapeProfile(p);
+        bool pass = true;
+        for (int i = 0; i <= last && pass; ++i) pass = keepsLimits(*p, sampleTime(i));
+        if (pass || round == MAX_REDUCTIONS) return;
+        p->a *= 0.95;
+    }
+}
+
 void writePoint(int i, const Profile& p, double tau)
 {
     SimState& g = sim;
@@ -72,19 +110,12 @@ void writePoint(int i, const Profile& p, double tau)
 void computeNormalCP()
 {
     SimState& g = sim;
-    const int type = g.cpType;
     int mf = g.mf;
     if (mf > TRAJ_LAST) mf = TRAJ_LAST;
 
     Profile p;
-    p.sEnd = g.sEnd[type];
-    p.tauA = 0.5;
-    const double ax = g.xamax / g.dxScale[type];
-    const double ay = g.yamax / g.dyScale[type];
-    p.a = ax < ay ? ax : ay;
-    if (!(p.a > 0.0) || !std::isfinite(p.a) || !(p.sEnd > 0.0) || !std::isfinite(p.sEnd)) {
+    if (!initialProfile(&p)) {
         // No profile can be formed: normal CP motion rests at the start.
-        p.a = 0.0;
         for (int i = 0; i <= mf; ++i) {
             g.normalS[i][0] = g.normalS[i][1] = 0.0;
             g.normalAcc[i][0] = g.normalAcc[i][1] = g.normalAcc[i][2] = 0.0;
@@ -95,27 +126,11 @@ void computeNormalCP()
         return;
     }
 
-    // Sampling at the times of the minimum-time trajectory; any axis beyond its
-    // limit reduces a by 0.95 and starts the sampling again.
-    for (int round = 0; round <= MAX_REDUCTIONS; ++round) {
-        shapeProfile(&p);
-        bool pass = true;
-        for (int i = 0; i <= mf; ++i) {
-            const double tau = g.TIME[i];
-            g.t = tau;
-            double s, v, sdd;
-            profileAt(p, tau, &s, &v, &sdd);
-            g.normalS[i][0] = s;
-            g.normalS[i][1] = v;
-            cpAxisAcc(s, v, sdd, g.normalAcc[i]);
-            if (std::fabs(g.normalAcc[i][1]) > g.xamax || std::fabs(g.normalAcc[i][2]) > g.yamax) {
-                pass = false;
-                break;
-            }
-            cpPoint(s, g.normalXY[i]);
-        }
-        if (pass || round == MAX_REDUCTIONS) break;
-        p.a *= 0.95;
+    // Checked at the times of the minimum-time trajectory.
+    fitToLimits(&p, mf, [&g](int i) { return g.TIME[i]; });
+    for (int i = 0; i <= mf; ++i) {
+        g.t = g.TIME[i];
+        writePoint(i, p, g.TIME[i]);
     }
     g.tfNormal = p.tfN;
 
@@ -140,4 +155,17 @@ void computeNormalCP()
     }
     if (idx == TRAJ_LAST && g.TIME[idx] < p.tfN) reportTableFull();  // cut before its end
     g.mNormal = idx;
+}
+
+double normalCpTime(double until)
+{
+    const SimState& g = sim;
+    Profile p;
+    if (!initialProfile(&p)) return 0.0;
+    // Samples 0..n at multiples of dt0, the last one at or past `until`; at most a trajectory table.
+    int n = static_cast<int>(std::ceil(until / g.dt0));
+    if (!(n >= 1)) n = 1;
+    if (n > TRAJ_LAST) n = TRAJ_LAST;
+    fitToLimits(&p, n, [&g](int i) { return i * g.dt0; });
+    return p.tfN;
 }
