@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test bench accuracy install package clean
+.PHONY: all build run test bench accuracy install package clean web web-serve
 
 all: build
 
@@ -34,6 +34,18 @@ bench:
 	cmake --build $(BUILD)-bench -j $(JOBS)
 	sh bench/run.sh $(BUILD)-bench
 
+# The browser edition: index.html, cptoc.js and cptoc.wasm in $(WEB), a folder
+# for any static web server. web-serve shows it at http://127.0.0.1:$(PORT)/.
+WEB ?= build-web
+PORT ?= 8000
+web:
+	@sh scripts/deps.sh web
+	$(MAKE) -f web/web.mk SRC=. OUT=$(WEB) -j $(JOBS)
+
+web-serve: web
+	@echo "cptoc: http://127.0.0.1:$(PORT)/ (Ctrl-C ends it)"
+	cd $(WEB) && python3 -m http.server $(PORT) --bind 127.0.0.1
+
 # Install the programs, manual pages, menu entry and documents under PREFIX
 # (staged under DESTDIR when given): make install PREFIX=/usr DESTDIR=/tmp/stage
 PREFIX ?= /usr/local
@@ -53,4 +65,4 @@ package:
 	@ls -l $(BUILD)/cptoc_*.deb
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WEB)

@@ -2,8 +2,6 @@
 // Reads the whole search, trajectory and view state of `sim`; writes tf (drawInfoTexts).
 #include "render/frame.h"
 
-#include <GL/freeglut.h>
-
 #include "core/state.h"
 #include "planner/search.h"
 #include "render/carriage.h"
@@ -31,7 +29,7 @@ int within(int n, int cap)
 
 void infoText(double dx, double y, const char* text)
 {
-    drawText(static_cast<float>(-0.95 + dx), static_cast<float>(y), GLUT_BITMAP_HELVETICA_18, text);
+    drawText(static_cast<float>(-0.95 + dx), static_cast<float>(y), FONT_HELVETICA_18, text);
 }
 
 void ringAtPathPoint(const double p[2], double r)
@@ -45,7 +43,7 @@ void ringAtPathPoint(const double p[2], double r)
 
 void drawTitle()
 {
-    drawText(-0.99f, 0.95f, GLUT_BITMAP_HELVETICA_18, "CP Time optimal control : Phase Plane Analysis");
+    drawText(-0.99f, 0.95f, FONT_HELVETICA_18, "CP Time optimal control : Phase Plane Analysis");
 }
 
 void drawInfoTexts()
@@ -97,7 +95,7 @@ void drawSearchState()
     if (g.finishPending) {
         // The completed trajectory stays on screen while the planner rebuilds
         // it, computes normal CP motion and prints its summary.
-        drawText(-0.5f, 0.1f, GLUT_BITMAP_TIMES_ROMAN_24, "Trajectory obtained!");
+        drawText(-0.5f, 0.1f, FONT_TIMES_ROMAN_24, "Trajectory obtained!");
         presentFrame();
         finishSearch();
     }

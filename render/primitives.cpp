@@ -1,5 +1,6 @@
 // The drawing primitives of the window: lines, texts, discs, rings, rectangles, arrows, grid.
 // Reads the view state of `sim` (drawPathDisc only); owns the GL lighting, colour and line-width state.
+// The OpenGL back end of render/primitives.h.
 #include "render/primitives.h"
 
 #define GL_GLEXT_PROTOTYPES 1  // glMultiDrawArrays (OpenGL 1.4)
@@ -98,12 +99,15 @@ void endThickLines()
 // The colour is set explicitly as well as by the lighting state, so that texts
 // drawn before the first shape (lighting still off) are near-black too. The
 // attribute group restores the current colour afterwards.
-void drawText(float x, float y, void* font, const char* text)
+void drawText(float x, float y, TextFont font, const char* text)
 {
+    void* const glutFont = font == FONT_HELVETICA_12   ? GLUT_BITMAP_HELVETICA_12
+                           : font == FONT_TIMES_ROMAN_24 ? GLUT_BITMAP_TIMES_ROMAN_24
+                                                         : GLUT_BITMAP_HELVETICA_18;
     glPushAttrib(GL_CURRENT_BIT);
     glColor4fv(textColour);
     glRasterPos2f(x, y);
-    for (const char* c = text; *c != '\0'; ++c) glutBitmapCharacter(font, static_cast<unsigned char>(*c));
+    for (const char* c = text; *c != '\0'; ++c) glutBitmapCharacter(glutFont, static_cast<unsigned char>(*c));
     glPopAttrib();
 }
 

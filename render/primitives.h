@@ -1,5 +1,8 @@
 // The drawing primitives of the window: lines, texts, discs, rings, rectangles, arrows, grid.
-// Reads the view state of `sim` (drawPathDisc only); owns the GL lighting, colour and line-width state.
+// Reads the view state of `sim` (drawPathDisc only); owns the colour and line-width state.
+// Two back ends implement it: OpenGL for the window program (render/primitives.cpp) and a
+// pixel buffer shown on a Canvas 2D context for the browser edition (web/canvas.cpp). Frame
+// composition, phase plots, carriage and time graphs draw through it alone.
 #pragma once
 
 // Named colours (R, G, B, A); alpha plays no part, blending is never enabled.
@@ -22,7 +25,6 @@ constexpr float LINE_WIDTH_AFTER_THICK = 2.0f;  // [px] left by drawThickLine
 // Every position, radius and length is in window units (−1 … +1 across the window).
 void drawLine(const double p1[2], const double p2[2], const float colour[4]);
 void drawThickLine(const double p1[2], const double p2[2], double width, const float colour[4]);
-// `font` is a GLUT bitmap font; bytes below its first glyph (a newline) draw nothing.
 // Many thick segments of one width, drawn exactly as repeated drawThickLine
 // calls would draw them: begin, segments (with thickLineColour between them
 // where the colour changes), end.
@@ -30,7 +32,11 @@ void beginThickLines(double width, const float colour[4]);
 void thickLineSegment(const double p1[2], const double p2[2]);
 void thickLineColour(const float colour[4]);
 void endThickLines();
-void drawText(float x, float y, void* font, const char* text);
+// The bitmap fonts of the window texts (the GLUT fonts of the same names).
+enum TextFont { FONT_HELVETICA_12, FONT_HELVETICA_18, FONT_TIMES_ROMAN_24 };
+// Text with its baseline starting at (x, y); each character advances by its
+// width in the font. Bytes below the font's first glyph (a newline) draw nothing.
+void drawText(float x, float y, TextFont font, const char* text);
 void drawDisc(const double centre[2], double r, const float colour[4]);
 void drawRing(const double centre[2], double r, const float colour[4]);
 void fillRect(const double corner[2], double width, double height, double angle, const float colour[4]);

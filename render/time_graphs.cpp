@@ -2,8 +2,6 @@
 // Reads finalXY[], TIME[], mf, chnRec[NCHN], nctRec[]/NCT, the limits, xf, yf and the graph layout of `sim`.
 #include "render/time_graphs.h"
 
-#include <GL/freeglut.h>
-
 #include "core/state.h"
 #include "render/primitives.h"
 #include "render/view.h"
@@ -25,14 +23,14 @@ void torqueGraph(double x0, double y0, double H, double limit, int column, const
     const SimState& g = sim;
     drawTimeAxes(1, x0, y0, g.tlen, H + 0.05);
 
-    drawText(static_cast<float>(x0 + 0.1), static_cast<float>(y0 - 0.05), GLUT_BITMAP_HELVETICA_18, name);
-    drawText(static_cast<float>(x0 - 0.05), static_cast<float>(y0 - 0.02), GLUT_BITMAP_HELVETICA_18, "0");
-    drawText(static_cast<float>(x0 - 0.1), static_cast<float>(y0 + H - 0.05), GLUT_BITMAP_HELVETICA_18,
+    drawText(static_cast<float>(x0 + 0.1), static_cast<float>(y0 - 0.05), FONT_HELVETICA_18, name);
+    drawText(static_cast<float>(x0 - 0.05), static_cast<float>(y0 - 0.02), FONT_HELVETICA_18, "0");
+    drawText(static_cast<float>(x0 - 0.1), static_cast<float>(y0 + H - 0.05), FONT_HELVETICA_18,
              "T[Nm]");
 
     const double top0[2] = {x0, y0 + H}, top1[2] = {x0 + g.tlen, y0 + H};
     drawLine(top0, top1, red);
-    drawText(static_cast<float>(x0), static_cast<float>(y0 + H + 0.01), GLUT_BITMAP_HELVETICA_12, limitName);
+    drawText(static_cast<float>(x0), static_cast<float>(y0 + H + 0.01), FONT_HELVETICA_12, limitName);
     const double bot0[2] = {x0, y0 - H}, bot1[2] = {x0 + g.tlen, y0 - H};
     drawLine(bot0, bot1, red);
 
@@ -74,8 +72,8 @@ void drawTimeAxes(int mode, double x0, double y0, double len, double h)
 
     const double xL = n >= 1 ? x0 + n * d : x0 + len;
     const char label[3] = {DIGIT_TABLE[secondsLabelIndex(n)], '\n', '\0'};
-    drawText(static_cast<float>(xL - 0.02), static_cast<float>(y0 + 0.01), GLUT_BITMAP_HELVETICA_18, label);
-    drawText(static_cast<float>(xL), static_cast<float>(y0 + 0.01), GLUT_BITMAP_HELVETICA_18, "s");
+    drawText(static_cast<float>(xL - 0.02), static_cast<float>(y0 + 0.01), FONT_HELVETICA_18, label);
+    drawText(static_cast<float>(xL), static_cast<float>(y0 + 0.01), FONT_HELVETICA_18, "s");
 
     const double yLow = mode == 0 ? y0 : y0 - h;
     const double v0[2] = {x0, yLow}, v1[2] = {x0, y0 + h};
@@ -97,10 +95,10 @@ void plotDisplacement(int k)
     const double x0 = g.gx0, y0 = g.gy0;
     drawTimeAxes(0, x0, y0, g.tlen, DISPLACEMENT_HEIGHT + 0.05);
 
-    drawText(static_cast<float>(x0 + 0.1), static_cast<float>(y0 - 0.05), GLUT_BITMAP_HELVETICA_18,
+    drawText(static_cast<float>(x0 + 0.1), static_cast<float>(y0 - 0.05), FONT_HELVETICA_18,
              "joint displacement");
     drawText(static_cast<float>(x0 - 0.1), static_cast<float>(y0 + DISPLACEMENT_HEIGHT - 0.05),
-             GLUT_BITMAP_HELVETICA_18, "x,y[m]");
+             FONT_HELVETICA_18, "x,y[m]");
 
     // A displacement p lies at y0 + (p − min)·vs: the range fills the graph's height.
     const DisplacementRange r = displacementRange();
@@ -109,11 +107,11 @@ void plotDisplacement(int k)
     const double yg1 = y0 + (g.xf - r.min) * vs;
     const double g10[2] = {x0, yg1}, g11[2] = {x0 + g.tlen, yg1};
     drawLine(g10, g11, red);
-    drawText(static_cast<float>(x0 + 0.2), static_cast<float>(yg1 + 0.01), GLUT_BITMAP_HELVETICA_12, "goal1");
+    drawText(static_cast<float>(x0 + 0.2), static_cast<float>(yg1 + 0.01), FONT_HELVETICA_12, "goal1");
     const double yg2 = y0 + (g.yf - r.min) * vs;
     const double g20[2] = {x0, yg2}, g21[2] = {x0 + g.tlen, yg2};
     drawLine(g20, g21, red);
-    drawText(static_cast<float>(x0 + 0.2), static_cast<float>(yg2 + 0.01), GLUT_BITMAP_HELVETICA_12, "goal2");
+    drawText(static_cast<float>(x0 + 0.2), static_cast<float>(yg2 + 0.01), FONT_HELVETICA_12, "goal2");
 
     const double ts = timeScale(g.tlen, graphGoalTime());
     const int last = boundedPoint(k);

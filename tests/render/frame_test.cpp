@@ -117,7 +117,7 @@ TEST_F(FrameTest, InfoTextsShowLimitsAndTimesTruncatedAtTheirPlaces)
     // Reference: the same lines typed out with their expected contents.
     clearFrame();
     auto line = [](double dx, double y, const char* s) {
-        drawText(static_cast<float>(-0.95 + dx), static_cast<float>(y), GLUT_BITMAP_HELVETICA_18, s);
+        drawText(static_cast<float>(-0.95 + dx), static_cast<float>(y), FONT_HELVETICA_18, s);
     };
     line(0.0, 0.9, "(a) Cartesian coordinate robot");
     line(0.05, 0.85, "ACCmax(x,y)=");

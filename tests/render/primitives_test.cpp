@@ -318,7 +318,7 @@ TEST_F(PrimitivesTest, ShapesLeaveLightingOnAndTextsNearBlack)
     const double c[2] = {0.5, 0.5};
     drawDisc(c, 0.01, red);
     EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
-    drawText(-0.9f, -0.9f, GLUT_BITMAP_HELVETICA_18, "Arrow = Driving force[N]\n");
+    drawText(-0.9f, -0.9f, FONT_HELVETICA_18, "Arrow = Driving force[N]\n");
     const Image img = readBack();
     int text = 0, other = 0;
     for (int y = img.rowOf(-0.95); y <= img.rowOf(-0.8); ++y)

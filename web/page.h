@@ -1,0 +1,41 @@
+// The page around the program: the console pane, the key queues, the canvas and the session
+// end. Every call into the page's script goes through here; the script lives in shell.html.
+#pragma once
+
+// What the keys of the page go to at the moment.
+enum PageMode {
+    PAGE_DIALOGUE_KEY = 0,   // the console awaits one key press
+    PAGE_DIALOGUE_LINE = 1,  // the console awaits a line (Enter)
+    PAGE_WINDOW = 2,         // the canvas takes the window keys
+    PAGE_ENDED = 3,          // ESC has ended the session
+};
+// Tells the page where keys go; the page moves the focus and, when a dialogue
+// starts, forgets the window keys not yet handled.
+void pageSetMode(PageMode mode);
+
+// Appends n bytes of UTF-8 console output to the pane (error: the standard error stream).
+void pageWrite(const char* text, int n, bool error);
+// Shows the line being entered (UTF-8) after the output, as a terminal echoes it;
+// commit keeps it in the pane, followed by the line break of its Enter.
+void pageShowEntry(const char* text, int n, bool commit);
+
+// The next key of the console queue as UTF-8 bytes (Enter '\n', Backspace 0x7f,
+// ESC 0x1b), waiting until there is one. Returns the number of bytes (1 … cap).
+int pageWaitConsoleKey(char* buf, int cap);
+// Forgets the console keys not yet read (typed while the window had the keys).
+void pageDropConsoleKeys();
+
+// The next window key (an ASCII code as the window program receives it),
+// waiting until there is one.
+int pageWaitWindowKey();
+// Waits until the page asks for a new session.
+void pageWaitRestart();
+
+// Shows the 800 x 800 RGBA picture (top row first) on the canvas.
+void pagePresent(const unsigned char* rgba);
+// Writes text into the RGBA picture in colour (r, g, b): each character drawn
+// by the page's font at its own pen position px[i] (pixels from the left),
+// baseline on row `baseline` (from the top). size is the font's pixel size, serif
+// selects a serif face.
+void pageText(unsigned char* rgba, const char* text, const int* px, int baseline, int size, bool serif,
+              int r, int g, int b);
