@@ -107,11 +107,10 @@ bool writeOptimumCsv(const char* path)
             if (!(tf - rows * CSV_STEP > GRID_SLACK)) break;
             t = tf;
         }
-        double at[6];
-        optimumAt(t, at);
+        const OptimumPoint at = optimumAt(t);
         char line[256];
-        const int n = std::snprintf(line, sizeof line, "%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f\n", t, at[0], at[1],
-                                    at[2], at[3], at[4], at[5]);
+        const int n = std::snprintf(line, sizeof line, "%.6f,%.6f,%.6f,%.6f,%.6f,%.6f,%.6f\n", t, at.s, at.v, at.x,
+                                    at.y, at.ax, at.ay);
         if (n > 0 && n < static_cast<int>(sizeof line)) outWrite(&o, line, static_cast<size_t>(n));
     }
     return outCommit(&o);

@@ -54,21 +54,20 @@ void printOptimumReport(double tfNormal)
         conPrintf("\n");
         return;
     }
-    double at[6];
     conPrintf("\n最適解の位置決め時間 tf=%7.4f[s]", optimum.tf);
     const int n = optimum.nSwitch < OPT_SWITCH_CAP ? optimum.nSwitch : OPT_SWITCH_CAP;
     conPrintf("\n\n最適解の加減速の切り替え回数 N=%d   加速度ACC[]は直後の値", n);
-    optimumAt(0.0, at);
-    conPrintf("\nt0=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f)", 0.0, shown(at[0]), shown(at[1]), shown(at[4]),
-              shown(at[5]));
+    const OptimumPoint start = optimumAt(0.0);
+    conPrintf("\nt0=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f)", 0.0, shown(start.s), shown(start.v), shown(start.ax),
+              shown(start.ay));
     for (int k = 0; k < n; ++k) {
         const OptSwitch& w = optimum.sw[k];
         conPrintf("\nt%d=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f) %s", k + 1, w.t, shown(w.s), shown(w.v),
                   shown(w.ax), shown(w.ay), kindText(w.kind));
     }
-    optimumAt(optimum.tf, at);
-    conPrintf("\ntf=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f)", optimum.tf, shown(at[0]), shown(at[1]),
-              shown(at[4]), shown(at[5]));
+    const OptimumPoint end = optimumAt(optimum.tf);
+    conPrintf("\ntf=%7.4f S[]=(%7.4f %7.4f) ACC[]=(%7.4f %7.4f)", optimum.tf, shown(end.s), shown(end.v),
+              shown(end.ax), shown(end.ay));
     conPrintf("\n\n通常のCP制御位置決め時間 tf=%7.4f[s]", tfNormal);
     if (optimum.tf > 0.0) conPrintf("\n通常のCP制御 / 最短時間制御 = %6.4f", tfNormal / optimum.tf);
     conPrintf("\n/**************** 最適解終わり *************************************/");

@@ -41,6 +41,15 @@ extern OptimumResult optimum;
 // alternate (each touch of the limit curve is preceded by a switch to braking).
 bool computeOptimum();
 
-// The optimal motion at time t (clamped to 0..tf): out = (s, ds/dt, x, y, ax, ay)
-// with the robot position (x, y) [m] and the axis accelerations [m/s^2].
-void optimumAt(double t, double out[6]);
+// The optimal motion at one time.
+struct OptimumPoint {
+    double s = 0;   // path parameter
+    double v = 0;   // ds/dt
+    double x = 0;   // robot position [m]
+    double y = 0;
+    double ax = 0;  // X-axis acceleration [m/s^2]
+    double ay = 0;  // Y-axis acceleration [m/s^2]
+};
+
+// The optimal motion at time t (clamped to 0..tf); all zero without an optimum.
+OptimumPoint optimumAt(double t);

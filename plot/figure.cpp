@@ -246,18 +246,17 @@ void legend(cairo_t* cr, double x, double y, bool withSession)
 }
 
 // One time graph of the optimal motion: component `which` of optimumAt.
-void timeGraph(cairo_t* cr, Panel p, int which, double limit, const char* title, bool xLabels)
+void timeGraph(cairo_t* cr, Panel p, double OptimumPoint::*which, double limit, const char* title, bool xLabels)
 {
     double lo = 0, hi = 0;
     double samples[TIME_SAMPLES + 1][2];
     for (int i = 0; i <= TIME_SAMPLES; ++i) {
-        double at[6];
         const double t = optimum.tf * i / TIME_SAMPLES;
-        optimumAt(t, at);
+        const double value = optimumAt(t).*which;
         samples[i][0] = t;
-        samples[i][1] = at[which];
-        if (i == 0 || at[which] < lo) lo = at[which];
-        if (i == 0 || at[which] > hi) hi = at[which];
+        samples[i][1] = value;
+        if (i == 0 || value < lo) lo = value;
+        if (i == 0 || value > hi) hi = value;
     }
     if (limit > 0) {
         lo = -limit;
@@ -360,13 +359,13 @@ void drawFigure(cairo_t* cr, double width, double height, bool withSession)
     const double top = 60, gap = 12, h = (ph.ph - 3 * gap) / 4;
     const Panel base{690, top, 480, h, 0, 1, 0, 1};
     Panel p = base;
-    timeGraph(cr, p, 2, 0, "x [m]", false);
+    timeGraph(cr, p, &OptimumPoint::x, 0, "x [m]", false);
     p.py += h + gap;
-    timeGraph(cr, p, 3, 0, "y [m]", false);
+    timeGraph(cr, p, &OptimumPoint::y, 0, "y [m]", false);
     p.py += h + gap;
-    timeGraph(cr, p, 4, g.xamax, "ax [m/s^2]", false);
+    timeGraph(cr, p, &OptimumPoint::ax, g.xamax, "ax [m/s^2]", false);
     p.py += h + gap;
-    timeGraph(cr, p, 5, g.yamax, "ay [m/s^2]", true);
+    timeGraph(cr, p, &OptimumPoint::ay, g.yamax, "ay [m/s^2]", true);
     cairo_set_font_size(cr, FONT);
     colour(cr, MAGENTA);
     text(cr, base.px, 548, "dashed: axis limits +-xamax, +-yamax;  grey: switching times", 0.0, 0.5);

@@ -181,10 +181,9 @@ TEST_P(OptimumCase, SwitchListIsOrderedAndOnTheProfile)
         EXPECT_LE(std::fabs(w.ay), sim.yamax * (1.0 + 1e-6));
         // One axis at least works at its limit right after any switch.
         EXPECT_NEAR(std::fmax(std::fabs(w.ax) / sim.xamax, std::fabs(w.ay) / sim.yamax), 1.0, 2e-3) << k;
-        double out[6];
-        optimumAt(w.t, out);
-        EXPECT_NEAR(out[0], w.s, 1e-6 * (1.0 + w.s));
-        EXPECT_NEAR(out[1], w.v, 1e-6 * (1.0 + w.v));
+        const OptimumPoint at = optimumAt(w.t);
+        EXPECT_NEAR(at.s, w.s, 1e-6 * (1.0 + w.s));
+        EXPECT_NEAR(at.v, w.v, 1e-6 * (1.0 + w.v));
     }
     // Kinds alternate between braking and accelerating again, starting and ending with braking.
     EXPECT_EQ(optimum.sw[0].kind, OPT_ACC_TO_BRAKE);
@@ -206,25 +205,23 @@ TEST_P(OptimumCase, MotionKeepsTheLimitsAndMatchesItsOwnPositions)
     double worstX = 0.0, worstY = 0.0, worstFd = 0.0, worstV = 0.0;
     int compared = 0;
     for (double t = 0.0; t <= tf; t += h) {
-        double m[6], a[6], b[6];
-        optimumAt(t, m);
-        ASSERT_TRUE(std::isfinite(m[0]) && std::isfinite(m[4]) && std::isfinite(m[5])) << t;
-        worstX = std::fmax(worstX, std::fabs(m[4]) - sim.xamax);
-        worstY = std::fmax(worstY, std::fabs(m[5]) - sim.yamax);
+        const OptimumPoint m = optimumAt(t);
+        ASSERT_TRUE(std::isfinite(m.s) && std::isfinite(m.ax) && std::isfinite(m.ay)) << t;
+        worstX = std::fmax(worstX, std::fabs(m.ax) - sim.xamax);
+        worstY = std::fmax(worstY, std::fabs(m.ay) - sim.yamax);
         if (t < 2 * h || t > tf - 2 * h) continue;
         bool nearSwitch = false;
         for (int k = 0; k < optimum.nSwitch; ++k) nearSwitch |= std::fabs(optimum.sw[k].t - t) < 2 * h;
         if (nearSwitch) continue;
-        optimumAt(t - h, a);
-        optimumAt(t + h, b);
+        const OptimumPoint a = optimumAt(t - h), b = optimumAt(t + h);
         // A join of the curve's pieces (the U's bend ends, the cam's middle)
         // makes the axis accelerations jump without a switch: skip stencils
         // across a jump.
-        if (std::fabs(b[4] - a[4]) > 0.05 * sim.xamax || std::fabs(b[5] - a[5]) > 0.05 * sim.yamax) continue;
-        const double fx = (a[2] - 2 * m[2] + b[2]) / (h * h);
-        const double fy = (a[3] - 2 * m[3] + b[3]) / (h * h);
-        worstFd = std::fmax(worstFd, std::fmax(std::fabs(fx - m[4]) / sim.xamax, std::fabs(fy - m[5]) / sim.yamax));
-        worstV = std::fmax(worstV, std::fabs((b[0] - a[0]) / (2 * h) - m[1]) / (1.0 + m[1]));
+        if (std::fabs(b.ax - a.ax) > 0.05 * sim.xamax || std::fabs(b.ay - a.ay) > 0.05 * sim.yamax) continue;
+        const double fx = (a.x - 2 * m.x + b.x) / (h * h);
+        const double fy = (a.y - 2 * m.y + b.y) / (h * h);
+        worstFd = std::fmax(worstFd, std::fmax(std::fabs(fx - m.ax) / sim.xamax, std::fabs(fy - m.ay) / sim.yamax));
+        worstV = std::fmax(worstV, std::fabs((b.s - a.s) / (2 * h) - m.v) / (1.0 + m.v));
         ++compared;
     }
     EXPECT_LE(worstX, 1e-6) << caseName(c);
@@ -376,9 +373,8 @@ TEST(Optimum, RefusesAStateWithoutAPath)
     EXPECT_FALSE(computeOptimum());
     EXPECT_FALSE(optimum.ok);
     EXPECT_EQ(optimum.tf, 0.0);
-    double out[6];
-    optimumAt(0.5, out);
-    for (double v : out) EXPECT_EQ(v, 0.0);
+    const OptimumPoint p = optimumAt(0.5);
+    for (double v : {p.s, p.v, p.x, p.y, p.ax, p.ay}) EXPECT_EQ(v, 0.0);
     preparePath(defaultCase(CP_ARC));
     sim.xamax = 0.0;
     EXPECT_FALSE(computeOptimum());
