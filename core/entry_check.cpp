@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/console.h"
 
@@ -93,17 +95,17 @@ bool readReal(const char* text, double* value)
 enum WholeKind {
     WHOLE_NONE,      // not a number at all
     WHOLE_FRACTION,  // a number, but not a whole one (or not finite): real holds it
-    WHOLE_OVERFLOW,  // a whole number beyond long: real holds it
+    WHOLE_OVERFLOW,  // a whole number beyond 64 bits: real holds it
     WHOLE_OK,        // whole holds it
 };
 
 struct Whole {
     WholeKind kind = WHOLE_NONE;
-    long whole = 0;
+    long long whole = 0;  // 64 bits on every target: the refusals read the same everywhere
     double real = 0.0;
 };
 
-// The whole text as an integer: digits read with strtol and its overflow report,
+// The whole text as an integer: digits read with strtoll and its overflow report,
 // or a real number whose value is whole ("3.0", "1e1").
 Whole readWhole(const char* text)
 {
@@ -111,7 +113,7 @@ Whole readWhole(const char* text)
     if (text == nullptr) return w;
     char* end = nullptr;
     errno = 0;
-    const long v = std::strtol(text, &end, 10);
+    const long long v = std::strtoll(text, &end, 10);
     if (end != text && onlyBlanks(end)) {
         if (errno == ERANGE) {
             w.kind = WHOLE_OVERFLOW;
@@ -127,13 +129,32 @@ Whole readWhole(const char* text)
     w.real = r;
     if (!std::isfinite(r) || r != std::floor(r)) {
         w.kind = WHOLE_FRACTION;
-    } else if (r < static_cast<double>(LONG_MIN) || r >= -static_cast<double>(LONG_MIN)) {
+    } else if (r < static_cast<double>(LLONG_MIN) || r >= -static_cast<double>(LLONG_MIN)) {
         w.kind = WHOLE_OVERFLOW;
     } else {
         w.kind = WHOLE_OK;
-        w.whole = static_cast<long>(r);
+        w.whole = static_cast<long long>(r);
     }
     return w;
+}
+
+// A refused value as its refusal line prints it: with "%g", or with as many more
+// digits as it takes to differ from `apart` as "%g" prints it (the limit it is
+// measured against, or the whole number next to a fraction), so that 5.0000001
+// is not shown as the limit 5 that it exceeds.
+struct Shown {
+    char text[32];  // "%.17g" of any double fits
+};
+
+Shown showApart(double v, double apart)
+{
+    Shown s;
+    char other[sizeof s.text];
+    std::snprintf(s.text, sizeof s.text, "%g", v);
+    std::snprintf(other, sizeof other, "%g", apart);
+    for (int digits = 7; digits <= 17 && std::strcmp(s.text, other) == 0; ++digits)
+        std::snprintf(s.text, sizeof s.text, "%.*g", digits, v);
+    return s;
 }
 
 }  // namespace
@@ -148,18 +169,18 @@ bool takeRealText(EntryId id, const char* text, double oldValue, double* value)
         return false;
     }
     if (!std::isfinite(v) || v <= 0.0) {
-        conPrintf("\n  入力が不正です: %s=%g は 0 より大きい有限の値にしてください（旧値 %g のままにします）", r.name,
-                  v, oldValue);
+        conPrintf("\n  入力が不正です: %s=%s は 0 より大きい有限の値にしてください（旧値 %g のままにします）", r.name,
+                  showApart(v, 0.0).text, oldValue);
         return false;
     }
     if (v < r.lo) {
-        conPrintf("\n  入力が不正です: %s=%g は %g 以上にしてください（旧値 %g のままにします）", r.name, v, r.lo,
-                  oldValue);
+        conPrintf("\n  入力が不正です: %s=%s は %g 以上にしてください（旧値 %g のままにします）", r.name,
+                  showApart(v, r.lo).text, r.lo, oldValue);
         return false;
     }
     if (v > r.hi) {
-        conPrintf("\n  入力が不正です: %s=%g は %g 以下にしてください（旧値 %g のままにします）", r.name, v, r.hi,
-                  oldValue);
+        conPrintf("\n  入力が不正です: %s=%s は %g 以下にしてください（旧値 %g のままにします）", r.name,
+                  showApart(v, r.hi).text, r.hi, oldValue);
         return false;
     }
     *value = v;
@@ -175,7 +196,8 @@ bool takeCountText(const char* text, int oldValue, int* value)
                   static_cast<double>(oldValue));
         return false;
     case WHOLE_FRACTION:
-        conPrintf("\n  入力が不正です: 円個数N=%g は %d から %d の整数にしてください（旧値 %d のままにします）", w.real,
+        conPrintf("\n  入力が不正です: 円個数N=%s は %d から %d の整数にしてください（旧値 %d のままにします）",
+                  showApart(w.real, std::round(w.real)).text,
                   MIN_SEMICIRCLES, MAX_SEMICIRCLES, oldValue);
         return false;
     case WHOLE_OVERFLOW:
@@ -186,7 +208,7 @@ bool takeCountText(const char* text, int oldValue, int* value)
         break;
     }
     if (w.whole < MIN_SEMICIRCLES || w.whole > MAX_SEMICIRCLES) {
-        conPrintf("\n  入力が不正です: 円個数N=%ld は %d から %d にしてください（旧値 %d のままにします）", w.whole,
+        conPrintf("\n  入力が不正です: 円個数N=%lld は %d から %d にしてください（旧値 %d のままにします）", w.whole,
                   MIN_SEMICIRCLES, MAX_SEMICIRCLES, oldValue);
         return false;
     }
@@ -203,7 +225,8 @@ bool takeTypeText(const char* text, int oldValue, int* value)
                   static_cast<double>(oldValue));
         return false;
     case WHOLE_FRACTION:
-        conPrintf("\n  入力が不正です: c=%g は %d から %d の整数で選んでください（旧値 %d のままにします）", w.real,
+        conPrintf("\n  入力が不正です: c=%s は %d から %d の整数で選んでください（旧値 %d のままにします）",
+                  showApart(w.real, std::round(w.real)).text,
                   MIN_TYPE, MAX_TYPE, oldValue);
         return false;
     case WHOLE_OVERFLOW:
@@ -214,7 +237,7 @@ bool takeTypeText(const char* text, int oldValue, int* value)
         break;
     }
     if (w.whole < MIN_TYPE || w.whole > MAX_TYPE) {
-        conPrintf("\n  入力が不正です: c=%ld は %d から %d で選んでください（旧値 %d のままにします）", w.whole, MIN_TYPE,
+        conPrintf("\n  入力が不正です: c=%lld は %d から %d で選んでください（旧値 %d のままにします）", w.whole, MIN_TYPE,
                   MAX_TYPE, oldValue);
         return false;
     }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -61,13 +62,6 @@ TakenInt type(const char* text, int old = 1)
     return t;
 }
 
-std::string fmt(const char* f, const char* name, double a, double b)
-{
-    char buf[256];
-    std::snprintf(buf, sizeof buf, f, name, a, b);
-    return buf;
-}
-
 // ---------------------------------------------------------------- real entries
 
 TEST(EntryCheckReal, TheNamedRangesAreTheDocumentedOnes)
@@ -94,7 +88,7 @@ TEST(EntryCheckReal, TheNamedRangesAreTheDocumentedOnes)
     }
 }
 
-TEST(EntryCheckReal, BothEndsOfEveryRangeAreTakenAndJustOutsideRefused)
+TEST(EntryCheckReal, BothEndsOfEveryRangeAreTaken)
 {
     for (EntryId id : ALL_REAL) {
         double lo = 0, hi = 0;
@@ -109,19 +103,60 @@ TEST(EntryCheckReal, BothEndsOfEveryRangeAreTakenAndJustOutsideRefused)
             EXPECT_EQ(t.value, v) << id;
             EXPECT_EQ(t.out, "") << id;
         }
-        const double below = lo * (1 - 1e-9), above = hi * (1 + 1e-9);
-        std::snprintf(text, sizeof text, "%.17g", below);
-        Taken t = real(id, text);
-        EXPECT_FALSE(t.ok);
-        EXPECT_EQ(t.value, 0.75);
-        EXPECT_EQ(t.out, fmt("\n  入力が不正です: %s=%g は %g 以上にしてください（旧値 0.75 のままにします）",
-                             entryName(id), below, lo));
-        std::snprintf(text, sizeof text, "%.17g", above);
-        t = real(id, text);
-        EXPECT_FALSE(t.ok);
-        EXPECT_EQ(t.value, 0.75);
-        EXPECT_EQ(t.out, fmt("\n  入力が不正です: %s=%g は %g 以下にしてください（旧値 0.75 のままにします）",
-                             entryName(id), above, hi));
+    }
+}
+
+// The value in a refusal line: between "=" and the blank before "は".
+std::string shownValue(const std::string& line)
+{
+    const size_t eq = line.find('=');
+    const size_t end = line.find(" は ");
+    return eq == std::string::npos || end == std::string::npos ? "" : line.substr(eq + 1, end - eq - 1);
+}
+
+std::string g(double v)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%g", v);
+    return buf;
+}
+
+TEST(EntryCheckReal, ARefusedValueIsShownApartFromTheLimitItMisses)
+{
+    // From far outside down to the nearest double: the value is printed as "%g"
+    // wherever that differs from the limit, else with the digits that show it
+    // on the refused side, never as the limit itself.
+    for (EntryId id : ALL_REAL) {
+        double lo = 0, hi = 0;
+        entryRange(id, &lo, &hi);
+        for (double rel : {0.1, 1e-3, 1e-6, 1e-7, 1e-9, 1e-12, 0.0}) {
+            struct {
+                double v, limit;
+                const char* line;
+            } sides[] = {
+                {rel > 0 ? lo * (1 - rel) : std::nextafter(lo, 0.0), lo,
+                 "\n  入力が不正です: %s=%s は %s 以上にしてください（旧値 0.75 のままにします）"},
+                {rel > 0 ? hi * (1 + rel) : std::nextafter(hi, 1e300), hi,
+                 "\n  入力が不正です: %s=%s は %s 以下にしてください（旧値 0.75 のままにします）"},
+            };
+            for (const auto& side : sides) {
+                char text[64];
+                std::snprintf(text, sizeof text, "%.17g", side.v);
+                const Taken t = real(id, text);
+                EXPECT_FALSE(t.ok) << text;
+                EXPECT_EQ(t.value, 0.75);
+                const std::string shown = shownValue(t.out);
+                char line[256];
+                std::snprintf(line, sizeof line, side.line, entryName(id), shown.c_str(), g(side.limit).c_str());
+                EXPECT_EQ(t.out, line) << text;
+                EXPECT_NE(shown, g(side.limit)) << text;
+                const double back = std::strtod(shown.c_str(), nullptr);
+                EXPECT_TRUE(side.limit == lo ? back < lo : back > hi) << text << " shown as " << shown;
+                if (g(side.v) != g(side.limit)) {
+                    EXPECT_EQ(shown, g(side.v)) << text;  // today's bytes
+                }
+            }
+        }
     }
 }
 
@@ -142,6 +177,15 @@ TEST(EntryCheckReal, RefusalLinesByteForByte)
               "\n  入力が不正です: yamax=-inf は 0 より大きい有限の値にしてください（旧値 2 のままにします）");
     EXPECT_EQ(real(ENTRY_ARC_DEG, "0", 90).out,
               "\n  入力が不正です: 円弧角θf=0 は 0 より大きい有限の値にしてください（旧値 90 のままにします）");
+    // Values that "%g" would print as the limit they miss.
+    EXPECT_EQ(real(ENTRY_ARC_R, "5.0000001", 0.5).out,
+              "\n  入力が不正です: 半径R=5.0000001 は 5 以下にしてください（旧値 0.5 のままにします）");
+    EXPECT_EQ(real(ENTRY_XAMAX, "0.4999999", 2).out,
+              "\n  入力が不正です: xamax=0.4999999 は 0.5 以上にしてください（旧値 2 のままにします）");
+    EXPECT_EQ(real(ENTRY_ARC_DEG, "3600.0000001", 90).out,
+              "\n  入力が不正です: 円弧角θf=3600.0000001 は 3600 以下にしてください（旧値 90 のままにします）");
+    EXPECT_EQ(real(ENTRY_YAMAX, "-0.0000001", 2).out,
+              "\n  入力が不正です: yamax=-1e-07 は 0 より大きい有限の値にしてください（旧値 2 のままにします）");
 }
 
 TEST(EntryCheckReal, OnlyAWholeWordThatIsANumberIsRead)
@@ -208,6 +252,8 @@ TEST(EntryCheckWhole, CountsRefusedWithTheirLines)
         const char* line;
     } cases[] = {
         {"2.7", "\n  入力が不正です: 円個数N=2.7 は 1 から 20 の整数にしてください（旧値 3 のままにします）"},
+        // A fraction that "%g" would print as a whole number.
+        {"20.0000001", "\n  入力が不正です: 円個数N=20.0000001 は 1 から 20 の整数にしてください（旧値 3 のままにします）"},
         {"0.5", "\n  入力が不正です: 円個数N=0.5 は 1 から 20 の整数にしてください（旧値 3 のままにします）"},
         {"nan", "\n  入力が不正です: 円個数N=nan は 1 から 20 の整数にしてください（旧値 3 のままにします）"},
         {"0", "\n  入力が不正です: 円個数N=0 は 1 から 20 にしてください（旧値 3 のままにします）"},
@@ -245,6 +291,7 @@ TEST(EntryCheckWhole, PathTypesOneToSixOnly)
         {"4294967297", "\n  入力が不正です: c=4294967297 は 1 から 6 で選んでください（旧値 1 のままにします）"},
         {"7", "\n  入力が不正です: c=7 は 1 から 6 で選んでください（旧値 1 のままにします）"},
         {"2.7", "\n  入力が不正です: c=2.7 は 1 から 6 の整数で選んでください（旧値 1 のままにします）"},
+        {"1.99999999", "\n  入力が不正です: c=1.99999999 は 1 から 6 の整数で選んでください（旧値 1 のままにします）"},
         {"-inf", "\n  入力が不正です: c=-inf は 1 から 6 の整数で選んでください（旧値 1 のままにします）"},
         {"123456789012345678901234567890", "\n  入力が不正です: c=1.23457e+29 は 1 から 6 で選んでください（旧値 1 のままにします）"},
         {"abc", "\n  入力が不正です: c は数値として読めません（旧値 1 のままにします）"},
