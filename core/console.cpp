@@ -2,6 +2,7 @@
 // input, and the single-key read with its terminal mode. Owns no simulation state.
 #include "core/console.h"
 
+#include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
 #include <poll.h>
@@ -49,6 +50,9 @@ constexpr int KEY_REST_MS = 80;
 // Longest escape sequence taken as one key (bytes after ESC '[').
 constexpr int SEQUENCE_CAP = 32;
 constexpr int ESC = 0x1b;
+// Smallest byte that ESC takes with it as Alt+key (space); control bytes stay
+// keys of their own.
+constexpr int ALT_FIRST = 0x20;
 
 // Normalises a codeset name (upper case, without '-' and '_') into out.
 void normaliseName(const char* name, char* out, int cap)
@@ -130,6 +134,39 @@ bool isFinalByte(int b) { return b >= 0x40 && b <= 0x7E; }
 
 int keptByte = -1;  // the first byte of the next key, read ahead
 
+// Rounds of one read that met no byte yet: a signal or a descriptor left in
+// non-blocking mode by an earlier program. Each round waits for input first.
+constexpr int READ_TRIES = 1000;
+
+// Waits until fd has input, its end or an error (a descriptor left in
+// non-blocking mode answers EAGAIN instead of waiting). False when it cannot.
+bool awaitInput(int fd)
+{
+    for (int tries = 0; tries < READ_TRIES; ++tries) {
+        pollfd pf{fd, POLLIN, 0};
+        const int r = poll(&pf, 1, -1);
+        if (r > 0) return true;
+        if (r < 0 && errno != EINTR) return false;
+    }
+    return false;
+}
+
+bool noInputYet(int err) { return err == EAGAIN || err == EWOULDBLOCK; }
+
+// Next byte of a stream, waiting for it when the descriptor is non-blocking:
+// no byte yet is not the end of the input.
+int waitedStreamByte(FILE* in)
+{
+    for (int tries = 0; tries < READ_TRIES; ++tries) {
+        errno = 0;
+        const int c = std::fgetc(in);
+        if (c != EOF || !std::ferror(in) || !noInputYet(errno)) return c;
+        std::clearerr(in);
+        if (!awaitInput(fileno(in))) return EOF;
+    }
+    return EOF;
+}
+
 // Next byte of the terminal, waiting at most waitMs (-1: for ever); -1 when
 // none came in time, EOF at the end of the input.
 int terminalByte(int fd, int waitMs)
@@ -159,18 +196,23 @@ int terminalByte(int fd, int waitMs)
     }
     // A signal that interrupts the wait (SIGCONT after a stop) is followed by a
     // new attempt; the handlers restart the call, this covers those that do not.
-    for (int tries = 0; tries < 1000; ++tries) {
+    // A terminal left non-blocking answers EAGAIN: the key is waited for.
+    for (int tries = 0; tries < READ_TRIES; ++tries) {
         unsigned char b = 0;
         const ssize_t n = read(fd, &b, 1);
         if (n == 1) return b;
         if (n == 0) return EOF;
+        if (noInputYet(errno)) {
+            if (!awaitInput(fd)) return EOF;
+            continue;
+        }
         if (errno != EINTR) return EOF;
     }
     return EOF;
 }
 
 // Next byte of a stream that is not a terminal; peeking puts it back.
-int streamByte(FILE* in) { return std::fgetc(in); }
+int streamByte(FILE* in) { return waitedStreamByte(in); }
 
 // Source of the bytes of one key: the terminal or a stream.
 struct KeySource {
@@ -188,10 +230,14 @@ struct KeySource {
     }
 };
 
+void readRestOfCharacter(const KeySource& src, int c);
+
 // Reads the rest of the key that began with byte c, so that one key press is
 // one answer: the remaining bytes of a multi-byte character, or the rest of an
 // escape sequence (ESC '[' parameters final, ESC 'O' final; the Linux console's
-// F1 to F5 are ESC '[' '[' letter). A lone ESC stays one key.
+// F1 to F5 are ESC '[' '[' letter). A lone ESC stays one key. On a terminal,
+// ESC and a character within the key wait are one key too: many terminals send
+// Alt+n as ESC 'n'.
 void readRestOfKey(const KeySource& src, int c)
 {
     if (c == ESC) {
@@ -206,9 +252,19 @@ void readRestOfKey(const KeySource& src, int c)
             src.next(KEY_REST_MS);
             return;
         }
+        if (src.fd >= 0 && b >= ALT_FIRST) {
+            readRestOfCharacter(src, b);
+            return;
+        }
         src.keep(b);
         return;
     }
+    readRestOfCharacter(src, c);
+}
+
+// The remaining bytes of the character that began with byte c.
+void readRestOfCharacter(const KeySource& src, int c)
+{
     const int rest = trailingBytes(c);
     for (int i = 0; i < rest; ++i) {
         const int b = src.next(KEY_REST_MS);
@@ -223,6 +279,30 @@ void readRestOfKey(const KeySource& src, int c)
 // Whether this process is the terminal's foreground process group (a mode set
 // from the background would stop it).
 bool inForeground(int fd) { return tcgetpgrp(fd) == getpgrp(); }
+
+// Rounds of waiting for the foreground, and the pause of a round in which the
+// process was not stopped (SIGTTIN ignored, or continued in the background) [ms].
+constexpr int FOREGROUND_TRIES = 100;
+constexpr int FOREGROUND_PAUSE_MS = 20;
+
+// Waits until this process is in the terminal's foreground before the terminal's
+// modes are taken: in the background they belong to the job in front (perhaps
+// another copy's single-key mode), and setting them would stop the process in
+// the middle. A job started in the background stops here as a background read
+// would, and `fg` lets it go on. True when it is in front, or when the terminal
+// is not its controlling one (no jobs share it); false when it cannot come to
+// the front (SIGTTIN ignored, an orphaned group): then the modes stay untouched.
+bool awaitForeground(int fd)
+{
+    for (int tries = 0; tries < FOREGROUND_TRIES; ++tries) {
+        const pid_t front = tcgetpgrp(fd);
+        if (front < 0 || front == getpgrp()) return true;
+        if (kill(0, SIGTTIN) != 0) return false;  // the whole job stops, as on a background read
+        if (tcgetpgrp(fd) == getpgrp()) return true;
+        poll(nullptr, 0, FOREGROUND_PAUSE_MS);
+    }
+    return false;
+}
 
 // Puts the single-key mode back while a key is awaited (after a stop).
 void reapplyKeyMode()
@@ -309,10 +389,23 @@ int inputByte(FILE* in)
         keptByte = -1;
         return b;
     }
-    return std::fgetc(in);
+    return waitedStreamByte(in);
 }
 
 }  // namespace
+
+void conOpenStandardDescriptors()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lowest free descriptor: fd itself, as those below it are open.
+        const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+}
 
 void conSetStreams(FILE* out, FILE* in)
 {
@@ -445,7 +538,7 @@ int conReadKey()
 
     if (fd >= 0 && isatty(fd)) {
         struct termios mode;
-        if (tcgetattr(fd, &mode) == 0) {
+        if (awaitForeground(fd) && tcgetattr(fd, &mode) == 0) {
             savedMode = mode;
             mode.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
             mode.c_cc[VMIN] = 1;
@@ -468,13 +561,14 @@ int conReadKey()
                 return EOF;
             return c;
         }
-        return std::fgetc(in);
+        return waitedStreamByte(in);
     }
 
-    // Piped answers: the next key that is not a line break or blank.
+    // Piped answers: the next key that is not a line break or blank; bounded
+    // by the input itself.
     const KeySource src{in, -1};
     for (;;) {
-        const int c = std::fgetc(in);
+        const int c = waitedStreamByte(in);
         if (c == EOF) return EOF;
         if (c != '\n' && c != '\r' && c != ' ' && c != '\t') {
             readRestOfKey(src, c);

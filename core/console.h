@@ -4,6 +4,11 @@
 
 #include <cstdio>
 
+// Opens /dev/null on each of the descriptors 0, 1 and 2 that is closed, so that
+// no file or connection opened later takes one of them (the display connection
+// on descriptor 1 would receive the console's text). Call first in main.
+void conOpenStandardDescriptors();
+
 // Streams used for all console traffic; nullptr selects stdout / stdin.
 // Tests redirect them to memory streams or pipes.
 void conSetStreams(FILE* out, FILE* in);
