@@ -1,5 +1,8 @@
 // Output files of the answer key, written whole or not at all: each is written
 // under a temporary name beside it and renamed into place only when complete.
+// The name "-" writes to standard output instead. A symbolic link is written
+// through to the file it names, and a file that exists keeps its permissions.
+// Ctrl-C, SIGTERM or SIGHUP during a write remove the temporary file.
 // Reads `optimum` for the table of the optimal motion.
 #pragma once
 
@@ -11,15 +14,20 @@ constexpr int OUT_PATH_CAP = 4096;  // longest output file name [B]
 
 struct OutFile {
     FILE* f = nullptr;
-    const char* path = nullptr;
-    char tmp[OUT_PATH_CAP + 16] = {};  // path + ".XXXXXX"
-    bool failed = false;               // a write went wrong: the file is not kept
+    const char* path = nullptr;          // as given: the name the console lines use
+    char target[OUT_PATH_CAP] = {};      // the file replaced: path, or where its links lead
+    char tmp[OUT_PATH_CAP + 16] = {};    // target + ".XXXXXX"
+    bool toStdout = false;               // path "-": no temporary file
+    bool failed = false;                 // a write went wrong: the file is not kept
+    int err = 0;                         // errno of the call that failed
 };
 
 // Opens the temporary file beside path. False (with a console line) when it cannot.
 bool outOpen(OutFile* o, const char* path);
 // Writes n bytes; a failure is remembered and reported by outCommit.
 void outWrite(OutFile* o, const void* data, size_t n);
+// Marks the file as failed with the reason err (unless an earlier failure has one).
+void outFail(OutFile* o, int err);
 // Closes the file and renames it to its name when every write succeeded; otherwise
 // removes it and prints a console line. True when the file is in place.
 bool outCommit(OutFile* o);

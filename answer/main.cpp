@@ -32,6 +32,7 @@ bool writeOutputs(const AnswerArgs& a, bool withSession)
 
 int main(int argc, char** argv)
 {
+    conOpenStandardDescriptors();
     conInitLocale();
     std::setlocale(LC_NUMERIC, "C");  // '.' in every number, also in the table file
     runQuietly(initDefaults);         // the defaults are the old values of refused arguments

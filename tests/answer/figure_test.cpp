@@ -1,16 +1,23 @@
 // The answer key's picture: tick steps, what the drawing puts on the page, and
-// files written whole in the asked format or not at all.
+// files written whole in the asked format or not at all, "-" as standard
+// output, through symbolic links, keeping a file's mode, naming the right reason.
 #include <gtest/gtest.h>
 
 #include <cairo.h>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "answer/args.h"
 #include "answer/files.h"
@@ -145,5 +152,108 @@ TEST(Figure, FilesAreWrittenInTheirFormatOrNotAtAll)
 
     for (const char* f : {"/a.png", "/a.svg", "/a.pdf"}) std::remove((d + f).c_str());
     rmdir((d + "/sub").c_str());
+    rmdir(dir);
+}
+
+// What fd 1 received while f ran, and what f returned.
+template <typename F>
+std::pair<bool, std::string> onStandardOutput(const char* device, F f)
+{
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    char name[] = "/tmp/cptoc_stdout_XXXXXX";
+    const int fd = device != nullptr ? open(device, O_WRONLY) : mkstemp(name);
+    dup2(fd, STDOUT_FILENO);
+    close(fd);
+    const bool ok = f();
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    std::string got;
+    if (device == nullptr) {
+        got = head(name, 1 << 20);
+        unlink(name);
+    }
+    return {ok, got};
+}
+
+std::string modeOf(const std::string& path, bool link = false)
+{
+    struct stat st;
+    if ((link ? lstat(path.c_str(), &st) : stat(path.c_str(), &st)) != 0) return "none";
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%s%04o", S_ISLNK(st.st_mode) ? "link " : "", st.st_mode & 07777);
+    return buf;
+}
+
+TEST(Figure, OutputFilesGoWhereTheNameLeadsAndFailWithTheirOwnReason)
+{
+    answerDefaultArc();
+    char dir[] = "/tmp/cptoc_out_XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string d = dir;
+
+    // "-": standard output, no file anywhere.
+    captureBegin();
+    auto png = onStandardOutput(nullptr, [] { return writeFigure("-", FIG_PNG, false); });
+    auto csv = onStandardOutput(nullptr, [] { return writeOptimumCsv("-"); });
+    EXPECT_EQ(captureEnd(), "");
+    EXPECT_TRUE(png.first && csv.first);
+    EXPECT_EQ(png.second.substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    EXPECT_EQ(csv.second.substr(0, 20), "t,s,ds/dt,x,y,ax,ay\n");
+    EXPECT_EQ(entriesIn(d), 0);
+
+    // An existing file keeps its mode; a link, relative or dangling, is written
+    // through to its target and stays a link.
+    const std::string kept = d + "/kept.csv";
+    std::fclose(std::fopen(kept.c_str(), "w"));
+    chmod(kept.c_str(), 0640);
+    ASSERT_EQ(symlink("kept.csv", (d + "/link.csv").c_str()), 0);
+    ASSERT_EQ(symlink((d + "/later.svg").c_str(), (d + "/dangling.svg").c_str()), 0);
+    captureBegin();
+    EXPECT_TRUE(writeOptimumCsv((d + "/link.csv").c_str()));
+    EXPECT_TRUE(writeFigure((d + "/dangling.svg").c_str(), FIG_SVG, false));
+    EXPECT_EQ(captureEnd(), "");
+    EXPECT_EQ(modeOf(kept), "0640");
+    EXPECT_EQ(head(kept, 20), csv.second.substr(0, 20));
+    EXPECT_EQ(modeOf(d + "/link.csv", true).substr(0, 4), "link");
+    EXPECT_EQ(modeOf(d + "/dangling.svg", true).substr(0, 4), "link");
+    EXPECT_NE(head(d + "/later.svg", 200).find("<svg"), std::string::npos);
+    EXPECT_EQ(entriesIn(d), 4);  // no temporary file beside them
+
+    // The reason printed is that of the write that failed: a full device for
+    // standard output, a file size limit inside cairo's stream.
+    captureBegin();
+    EXPECT_FALSE(onStandardOutput("/dev/full", [] { return writeOptimumCsv("-"); }).first);
+    std::string msg = captureEnd();
+    EXPECT_NE(msg.find(std::string("ファイル - を書けません: ") + std::strerror(ENOSPC)), std::string::npos) << msg;
+    const pid_t limited = fork();
+    if (limited == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit small{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &small);
+        captureBegin();
+        const bool ok = writeFigure((d + "/big.png").c_str(), FIG_PNG, false);
+        const std::string line = captureEnd();
+        _exit(!ok && line == "\n  ファイル " + d + "/big.png を書けません: " + std::strerror(EFBIG) ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(limited, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the reason was not EFBIG";
+
+    // SIGTERM or SIGINT while a file is open removes its temporary file.
+    for (int sig : {SIGTERM, SIGINT}) {
+        const pid_t writer = fork();
+        if (writer == 0) {
+            OutFile o;
+            if (outOpen(&o, (d + "/killed.png").c_str())) raise(sig);
+            _exit(0);
+        }
+        waitpid(writer, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
+    }
+    EXPECT_EQ(entriesIn(d), 4);
+
+    for (const char* f : {"/kept.csv", "/link.csv", "/dangling.svg", "/later.svg"}) std::remove((d + f).c_str());
     rmdir(dir);
 }
