@@ -4,6 +4,8 @@
 
 #include <GL/freeglut.h>
 #include <GL/glx.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <X11/Xlib.h>
 #include <X11/Xlibint.h>  // XESetWireToEvent: the decoding of one event type
@@ -11,6 +13,7 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,6 +30,10 @@ namespace {
 constexpr int KEPT_HEAP_BYTES = 64 * 1024 * 1024;
 
 constexpr int WINDOW_SIZE = 800;  // [px], both ways
+
+// Most window key events dropped after one dialogue: more than anyone types
+// during it; the rest would still be taken as commands.
+constexpr int DROPPED_KEYS_CAP = 100000;
 
 const char* const WINDOW_TITLE =
     "u:XY加速度，k:CP曲線 変更，W,w:画面拡大縮小，x,X,y,Y:左右上下移動，0:初期へ，s:継続, "
@@ -116,10 +123,57 @@ void closeProbeDisplay()
     probeDisplay = nullptr;
 }
 
+// Whether the server is still at the other end of the probe's connection: a
+// server that went away leaves the socket at its end. Asked of the socket
+// itself, as any request on a lost connection ends the process in Xlib's
+// fatal-error handler with its own English line.
+bool probeConnected()
+{
+    const int fd = ConnectionNumber(probeDisplay);
+    pollfd pf{fd, POLLIN, 0};
+    if (poll(&pf, 1, 0) <= 0) return true;  // nothing to read: nothing has ended
+    if ((pf.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return false;
+    char b;
+    const ssize_t n = recv(fd, &b, 1, MSG_PEEK | MSG_DONTWAIT);
+    return n > 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR));
+}
+
+// A lost probe is given up without XCloseDisplay, which would talk to the
+// server: its socket is closed, its few bytes of Xlib memory stay.
+void dropLostProbe()
+{
+    if (probeDisplay == nullptr || probeConnected()) return;
+    close(ConnectionNumber(probeDisplay));
+    probeDisplay = nullptr;
+}
+
+// Window keys pressed while a console dialogue waited are no commands: the
+// dialogue was answered in the console. Every key event that the server has
+// sent by now is taken out of the queue; other events keep their order.
+void dropQueuedKeys()
+{
+    Display* dpy = windowDisplay;
+    if (dpy == nullptr || windowId == 0) return;
+    XSync(dpy, False);
+    XEvent event;
+    for (int type : {KeyPress, KeyRelease})
+        for (int i = 0; i < DROPPED_KEYS_CAP && XCheckTypedWindowEvent(dpy, windowId, type, &event); ++i) {
+        }
+}
+
+// The keyboard callback: the command, and after a dialogue ('k' and 'u' start
+// one) the keys that queued while it waited are dropped.
+void onWindowKey(unsigned char key, int x, int y)
+{
+    onKey(key, x, y);
+    if (key == 'k' || key == 'u') dropQueuedKeys();
+}
+
 }  // namespace
 
 bool displayAvailable()
 {
+    dropLostProbe();
     if (probeDisplay != nullptr) return true;
     probeDisplay = XOpenDisplay(nullptr);
     if (probeDisplay == nullptr) {
@@ -138,6 +192,7 @@ void keepRendererMemory()
 
 void initWindow(int* argc, char** argv)
 {
+    // Looked at again: the display may have gone away during the first dialogue.
     if (!displayAvailable()) std::exit(1);
     keepRendererMemory();
     glutInitWindowSize(WINDOW_SIZE, WINDOW_SIZE);
@@ -158,7 +213,7 @@ void initWindow(int* argc, char** argv)
     XSetIOErrorHandler(onDisplayLost);
     glutDisplayFunc(displayFrame);
     glutReshapeFunc(reshapeWindow);
-    glutKeyboardFunc(onKey);
+    glutKeyboardFunc(onWindowKey);
     setFrameFunction(displayFrame);  // a command key draws exactly one frame
     glClearColor(1.0f, 1.0f, 1.0f, 1.0f);
     glutMainLoop();

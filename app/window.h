@@ -8,7 +8,8 @@ void initWindow(int* argc, char** argv);
 
 // True when an X display can be opened (DISPLAY set and reachable); otherwise
 // prints one clear line to stderr. Checked before the dialogue so that nobody
-// answers it for a window that cannot open.
+// answers it for a window that cannot open, and again right before the window
+// is created: a display that went away meanwhile is looked for anew.
 bool displayAvailable();
 
 // Keeps the memory the renderer frees after every frame instead of handing it

@@ -1,6 +1,8 @@
 # End-to-end checks of the window shell and the console around it: the icon name, the end of
-# the program when its window is taken away from outside, the no-display line and whole key
-# presses in a Japanese locale encoding. Each case runs cptoc on its own virtual X server.
+# the program when its window is taken away from outside, the no-display line (also when the
+# display goes away during the first dialogue), window keys pressed during a dialogue and
+# whole key presses in a Japanese locale encoding. Each case runs cptoc on its own virtual
+# X server.
 """Usage: python3 test_window_shell.py <path-to-cptoc>"""
 
 import os
@@ -123,6 +125,50 @@ class NoDisplay(unittest.TestCase):
             self.assertEqual(r.stderr, NO_DISPLAY.encode(python_name), codeset)
             # The report before it is in the same encoding.
             self.assertIn("設定した最短時間制御の条件".encode(python_name), r.stdout, codeset)
+
+
+class DisplayGoneDuringTheDialogue(unittest.TestCase):
+    def test_the_same_line_as_at_start(self):
+        with driver.Session(BINARY) as s:
+            s.expect(Q1)
+            s.xvfb.terminate()
+            s.xvfb.wait(timeout=10)
+            s.type("n")
+            s.expect(Q2)
+            s.type("n")
+            self.assertEqual(s.wait_exit(20), 1)
+            self.assertIn(console_line_break(NO_DISPLAY), s.text())
+            self.assertNotIn("freeglut", s.text())
+
+
+class KeysDuringADialogue(unittest.TestCase):
+    def test_window_keys_pressed_while_it_waits_are_dropped(self):
+        to_window = console_line_break(TO_WINDOW).encode("utf-8")
+        with driver.Session(BINARY) as s:
+            s.start_with_defaults()
+            at = len(s.console)
+            s.key("k")
+            s.expect("入力 c=", start=at)
+            s.key("k", "k", "k", "s", "u")  # into the window while the console waits
+            s.type("2\n")
+            s.expect(" L A=", start=at)
+            s.type("2 0.3\n")
+            s.expect("xamax yamax=", start=at)
+            s.type("1.5 2.5\n")
+            done = s.expect_bytes(to_window, start=at)
+            # Keys pressed after it are commands again.
+            time.sleep(0.5)
+            s.key("u")
+            s.expect("xamax yamax=", start=done)
+            s.type("2 2\n")
+            s.expect_bytes(to_window, start=done)
+            time.sleep(0.5)
+            s.pump(0.2)
+            text = s.console[at:].decode("utf-8", errors="replace")
+            self.assertEqual(text.count("(1) CP運動種類の変更"), 1, text)
+            self.assertEqual(text.count("入力　xamax yamax="), 2, text)
+            s.key("Escape", check=False)
+            self.assertEqual(s.wait_exit(), 0)
 
 
 class WholeKeys(unittest.TestCase):
