@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include "core/console.h"
+#include "core/messages.h"
 #include "core/entry_check.h"
 #include "core/state.h"
 
@@ -36,7 +37,7 @@ bool isEscName(const char* tok, long len)
 void refuseToken(const char* tok, long len, const char* why)
 {
     const int shown = len > SHOWN_TOKEN ? SHOWN_TOKEN : static_cast<int>(len);
-    conPrintf("\n  キー表記が不正です: \"%.*s%s\" %s", shown, tok, len > SHOWN_TOKEN ? "..." : "", why);
+    conPrintf("\n  キー表記が不正です: \"%.*s%s\" %s", shown, tok, len > SHOWN_TOKEN ? "..." : "", tr(why));
 }
 
 // One token: the key and its count. False (with the message) when refused.
@@ -44,28 +45,28 @@ bool parseToken(const char* tok, long len, KeyRun* run)
 {
     const unsigned char key = static_cast<unsigned char>(tok[0]);
     if (key == ESC_KEY || isEscName(tok, len)) {
-        refuseToken(tok, len, "ESC は使えません(窓ではプログラムを終了させるキーです)");
+        refuseToken(tok, len, N_("ESC は使えません(窓ではプログラムを終了させるキーです)"));
         return false;
     }
     if (key < 0x21 || key > 0x7e) {
-        refuseToken(tok, len, "キーは印字できる半角文字1つにしてください");
+        refuseToken(tok, len, N_("キーは印字できる半角文字1つにしてください"));
         return false;
     }
     if (key == 'k' || key == 'u') {
-        refuseToken(tok, len, "k と u は使えません(窓ではコンソールの設定対話を始めるキーです)");
+        refuseToken(tok, len, N_("k と u は使えません(窓ではコンソールの設定対話を始めるキーです)"));
         return false;
     }
     long count = 1;
     if (len > 1) {
         if (tok[1] != '*' || len == 2) {
-            refuseToken(tok, len, "は キー または キー*回数 の形にしてください");
+            refuseToken(tok, len, N_("は キー または キー*回数 の形にしてください"));
             return false;
         }
         count = 0;
         for (long i = 2; i < len; ++i) {
             const char c = tok[i];
             if (c < '0' || c > '9') {
-                refuseToken(tok, len, "の回数は整数で書いてください");
+                refuseToken(tok, len, N_("の回数は整数で書いてください"));
                 return false;
             }
             count = count * 10 + (c - '0');
@@ -73,7 +74,7 @@ bool parseToken(const char* tok, long len, KeyRun* run)
         }
         if (count < 1 || count > KEY_PRESS_MAX) {
             char why[96];
-            std::snprintf(why, sizeof why, "の回数は 1 から %ld にしてください", KEY_PRESS_MAX);
+            std::snprintf(why, sizeof why, tr("の回数は 1 から %ld にしてください"), KEY_PRESS_MAX);
             refuseToken(tok, len, why);
             return false;
         }
@@ -132,7 +133,7 @@ const char* rangeText(EntryId id, int slot)
     double lo = 0, hi = 0;
     entryRange(id, &lo, &hi);
     char* t = text[slot & 1];
-    std::snprintf(t, sizeof text[0], "%g から %g", lo, hi);
+    std::snprintf(t, sizeof text[0], tr("%g から %g"), lo, hi);
     return t;
 }
 

@@ -7,6 +7,7 @@
 #include "answer/args.h"
 #include "app/keys.h"
 #include "core/console.h"
+#include "core/messages.h"
 #include "core/state.h"
 #include "planner/optimum.h"
 
@@ -107,7 +108,7 @@ void printGrade(const ReplayOutcome& r)
         if (m < 0) m = 0;
         if (m > TRAJ_CAP - 1) m = TRAJ_CAP - 1;
         conPrintf("\nキー操作は軌道探索の終わりまで届いていません%s",
-                  g.joinMark == 'f' ? "(最終軌道へ乗せた後の再生の途中)" : "");
+                  g.joinMark == 'f' ? tr("(最終軌道へ乗せた後の再生の途中)") : "");
         conPrintf("\n止まった所 m=%d t=%7.4f[s] S[]=(%7.4f %7.4f)", g.m, g.TIME[m], g.phase[m][0], g.phase[m][1]);
         printSwitches(1, nchn);
     }

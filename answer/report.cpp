@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/console.h"
+#include "core/messages.h"
 #include "core/state.h"
 #include "planner/normal_cp.h"
 #include "planner/optimum.h"
@@ -21,9 +22,9 @@ double shown(double v) { return std::fabs(v) < 5e-5 ? 0.0 : v; }
 const char* kindText(int kind)
 {
     switch (kind) {
-    case OPT_ACC_TO_BRAKE: return "加速→減速";
-    case OPT_BRAKE_TO_ACC: return "減速→加速(速度制限に接する点)";
-    case OPT_ALONG_LIMIT: return "速度制限曲線に沿う";
+    case OPT_ACC_TO_BRAKE: return tr("加速→減速");
+    case OPT_BRAKE_TO_ACC: return tr("減速→加速(速度制限に接する点)");
+    case OPT_ALONG_LIMIT: return tr("速度制限曲線に沿う");
     default: return "";
     }
 }

@@ -8,6 +8,7 @@
 #include "core/conditions.h"
 #include "core/console.h"
 #include "core/entry_check.h"
+#include "core/messages.h"
 #include "core/state.h"
 #include "planner/prepare.h"
 
@@ -163,7 +164,7 @@ struct TwoLengths {
 void enterTwoLengths(int type, const TwoLengths& e, double* A, double* B)
 {
     conPrintf(e.oldValues, *A, *B);
-    conPrintf("%s", e.prompt);
+    conPrintf("%s", tr(e.prompt));
     const Scan sc = scanTwo();
     takeReal(e.idA, sc, 0, A);
     takeReal(e.idB, sc, 1, B);
@@ -176,7 +177,8 @@ void enterTwoLengths(int type, const TwoLengths& e, double* A, double* B)
 // Both cams share their entry; only the title and the variables differ.
 TwoLengths camEntry(const char* oldValues, EntryId idL, EntryId idH)
 {
-    return {oldValues, "\n  移動量L[m]と立ち上がり量H 入力　L H=", idL, idH, "\n  移動量L=%6.2f[m] 立ち上がり量H=%6.2f[m]"};
+    return {oldValues, N_("\n  移動量L[m]と立ち上がり量H 入力　L H="), idL, idH,
+            N_("\n  移動量L=%6.2f[m] 立ち上がり量H=%6.2f[m]")};
 }
 
 // Step 5: the dimensions of the chosen path.
@@ -187,25 +189,25 @@ void enterDimensions()
     case CP_ARC: enterArc(); break;
     case CP_SINE:
         enterTwoLengths(CP_SINE,
-                        {"\n2 正弦波運動  旧波長Aと振幅L=(%5.2f %5.2f)[m]", "\n  波長L[m]，振幅A[m] 入力 L A=",
-                         ENTRY_SIN_L, ENTRY_SIN_A, "\n  波長A=%5.2f[m] 振幅L=%5.2f[m]"},
+                        {N_("\n2 正弦波運動  旧波長Aと振幅L=(%5.2f %5.2f)[m]"), N_("\n  波長L[m]，振幅A[m] 入力 L A="),
+                         ENTRY_SIN_L, ENTRY_SIN_A, N_("\n  波長A=%5.2f[m] 振幅L=%5.2f[m]")},
                         &g.sinL, &g.sinA);
         break;
     case CP_U:
         enterTwoLengths(CP_U,
-                        {"\n3 Ｕ字軌道運動　旧直線部長さLと円弧部半径R=(%5.2f, %5.2f)[m]", "\n  L[m]とR[m] 入力　L R=",
-                         ENTRY_U_L, ENTRY_U_R, "\n  直線部L=%5.2f[m] 円弧部半径R=%6.2f[m]"},
+                        {N_("\n3 Ｕ字軌道運動　旧直線部長さLと円弧部半径R=(%5.2f, %5.2f)[m]"), N_("\n  L[m]とR[m] 入力　L R="),
+                         ENTRY_U_L, ENTRY_U_R, N_("\n  直線部L=%5.2f[m] 円弧部半径R=%6.2f[m]")},
                         &g.uL, &g.uR);
         break;
     case CP_SLALOM: enterSlalom(); break;
     case CP_CAM_ACC:
-        enterTwoLengths(CP_CAM_ACC, camEntry("\n5 等加速度カム曲線　旧移動距離L=%5.2f[m] 立ち上がりH=%5.2f[m]",
+        enterTwoLengths(CP_CAM_ACC, camEntry(N_("\n5 等加速度カム曲線　旧移動距離L=%5.2f[m] 立ち上がりH=%5.2f[m]"),
                                             ENTRY_CAM_L, ENTRY_CAM_H),
                         &g.camL,
                         &g.camH);
         break;
     case CP_CAM_CYCLOID:
-        enterTwoLengths(CP_CAM_CYCLOID, camEntry("\n6 サイクロイドカム曲線　旧移動距離L=%5.2f[m] 立ち上がりH=%5.2f[m]",
+        enterTwoLengths(CP_CAM_CYCLOID, camEntry(N_("\n6 サイクロイドカム曲線　旧移動距離L=%5.2f[m] 立ち上がりH=%5.2f[m]"),
                                  ENTRY_CYC_L, ENTRY_CYC_H),
                         &g.cycL, &g.cycH);
         break;

@@ -21,6 +21,7 @@
 
 #include "app/keys.h"
 #include "core/console.h"
+#include "core/messages.h"
 #include "render/frame.h"
 
 namespace {
@@ -35,9 +36,9 @@ constexpr int WINDOW_SIZE = 800;  // [px], both ways
 // during it; the rest would still be taken as commands.
 constexpr int DROPPED_KEYS_CAP = 100000;
 
-const char* const WINDOW_TITLE =
+const char* const WINDOW_TITLE = N_(
     "u:XY加速度，k:CP曲線 変更，W,w:画面拡大縮小，x,X,y,Y:左右上下移動，0:初期へ，s:継続, "
-    "t:dt１つ戻る，r:切り替え，c:切り替え, f:最終軌道へ";
+    "t:dt１つ戻る，r:切り替え，c:切り替え, f:最終軌道へ");
 
 // The window's connection and its X window id, kept when it is created.
 Display* windowDisplay = nullptr;
@@ -198,11 +199,11 @@ void initWindow(int* argc, char** argv)
     glutInitWindowSize(WINDOW_SIZE, WINDOW_SIZE);
     glutInit(argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE | GLUT_DEPTH | GLUT_RGB);
-    glutCreateWindow(WINDOW_TITLE);
+    glutCreateWindow(tr(WINDOW_TITLE));
     closeProbeDisplay();
     windowDisplay = glXGetCurrentDisplay();
     windowId = static_cast<Window>(glXGetCurrentDrawable());
-    setUtf8Title(WINDOW_TITLE);
+    setUtf8Title(tr(WINDOW_TITLE));
     // Closing the window from the window manager ends the process through exit(),
     // whose hooks restore the console terminal; so does its destruction by another
     // client and the loss of the display connection.

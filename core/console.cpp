@@ -19,6 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/messages.h"
+
 namespace {
 
 FILE* outStream = nullptr;
@@ -436,13 +438,14 @@ void conInitLocale()
     // Numbers are printed and scanned with '.' whatever the user's locale.
     std::setlocale(LC_NUMERIC, "C");
     conSetCodeset(nl_langinfo(CODESET));
+    initMessages();
 }
 
 void conPrintf(const char* fmt, ...)
 {
     va_list ap;
     va_start(ap, fmt);
-    printConverted(conOutStream(), fmt, ap);
+    printConverted(conOutStream(), tr(fmt), ap);
     va_end(ap);
 }
 
@@ -451,7 +454,7 @@ void conErrorf(const char* fmt, ...)
     std::fflush(conOutStream());
     va_list ap;
     va_start(ap, fmt);
-    printConverted(stderr, fmt, ap);
+    printConverted(stderr, tr(fmt), ap);
     va_end(ap);
 }
 

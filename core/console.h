@@ -17,13 +17,15 @@ FILE* conInStream();
 
 // Reads the locale (setlocale(LC_ALL, "")) and picks the output encoding:
 // EUC-JP, Shift_JIS and their relatives are converted from UTF-8 with iconv,
-// everything else is written as UTF-8.
+// everything else is written as UTF-8. Binds the message catalogue (initMessages).
 void conInitLocale();
 // Forces the output codeset (for tests); "UTF-8" or nullptr turns conversion off.
 // Returns true when conversion to that codeset is active afterwards.
 bool conSetCodeset(const char* codeset);
 
 // Formatted printing of one UTF-8 text, converted as chosen, then flushed.
+// The format is a Japanese text and is looked up in the message catalogue
+// first (tr), so that it prints in the user's language; its arguments are not.
 // A conversion that fails writes the original bytes.
 void conPrintf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // The same on the standard error stream (after the console output is flushed).

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "core/console.h"
+#include "core/messages.h"
 
 namespace {
 
@@ -51,17 +52,17 @@ struct RealRange {
 
 // Indexed by EntryId.
 const RealRange REAL_RANGES[] = {
-    {"半径R", MIN_LENGTH, MAX_ARC_RADIUS},         // ENTRY_ARC_R
-    {"円弧角θf", MIN_ARC_DEG, MAX_ARC_DEG},        // ENTRY_ARC_DEG
-    {"波長L", MIN_LENGTH, MAX_LENGTH},             // ENTRY_SIN_L
-    {"振幅A", MIN_LENGTH, MAX_LENGTH},             // ENTRY_SIN_A
-    {"直線部L", MIN_LENGTH, MAX_LENGTH},           // ENTRY_U_L
-    {"円弧部半径R", MIN_LENGTH, MAX_LENGTH},       // ENTRY_U_R
-    {"半径R", MIN_LENGTH, MAX_SLALOM_RADIUS},      // ENTRY_SLM_R
-    {"移動量L", MIN_LENGTH, MAX_LENGTH},           // ENTRY_CAM_L
-    {"立ち上がり量H", MIN_LENGTH, MAX_LENGTH},     // ENTRY_CAM_H
-    {"移動量L", MIN_LENGTH, MAX_LENGTH},           // ENTRY_CYC_L
-    {"立ち上がり量H", MIN_LENGTH, MAX_LENGTH},     // ENTRY_CYC_H
+    {N_("半径R"), MIN_LENGTH, MAX_ARC_RADIUS},         // ENTRY_ARC_R
+    {N_("円弧角θf"), MIN_ARC_DEG, MAX_ARC_DEG},        // ENTRY_ARC_DEG
+    {N_("波長L"), MIN_LENGTH, MAX_LENGTH},             // ENTRY_SIN_L
+    {N_("振幅A"), MIN_LENGTH, MAX_LENGTH},             // ENTRY_SIN_A
+    {N_("直線部L"), MIN_LENGTH, MAX_LENGTH},           // ENTRY_U_L
+    {N_("円弧部半径R"), MIN_LENGTH, MAX_LENGTH},       // ENTRY_U_R
+    {N_("半径R"), MIN_LENGTH, MAX_SLALOM_RADIUS},      // ENTRY_SLM_R
+    {N_("移動量L"), MIN_LENGTH, MAX_LENGTH},           // ENTRY_CAM_L
+    {N_("立ち上がり量H"), MIN_LENGTH, MAX_LENGTH},     // ENTRY_CAM_H
+    {N_("移動量L"), MIN_LENGTH, MAX_LENGTH},           // ENTRY_CYC_L
+    {N_("立ち上がり量H"), MIN_LENGTH, MAX_LENGTH},     // ENTRY_CYC_H
     {"xamax", MIN_LIMIT, MAX_LIMIT},               // ENTRY_XAMAX
     {"yamax", MIN_LIMIT, MAX_LIMIT},               // ENTRY_YAMAX
 };
@@ -165,21 +166,21 @@ bool takeRealText(EntryId id, const char* text, double oldValue, double* value)
     const RealRange& r = REAL_RANGES[id];
     double v = 0.0;
     if (!readReal(text, &v)) {
-        conPrintf("\n  入力が不正です: %s は数値として読めません（旧値 %g のままにします）", r.name, oldValue);
+        conPrintf("\n  入力が不正です: %s は数値として読めません（旧値 %g のままにします）", tr(r.name), oldValue);
         return false;
     }
     if (!std::isfinite(v) || v <= 0.0) {
-        conPrintf("\n  入力が不正です: %s=%s は 0 より大きい有限の値にしてください（旧値 %g のままにします）", r.name,
+        conPrintf("\n  入力が不正です: %s=%s は 0 より大きい有限の値にしてください（旧値 %g のままにします）", tr(r.name),
                   showApart(v, 0.0).text, oldValue);
         return false;
     }
     if (v < r.lo) {
-        conPrintf("\n  入力が不正です: %s=%s は %g 以上にしてください（旧値 %g のままにします）", r.name,
+        conPrintf("\n  入力が不正です: %s=%s は %g 以上にしてください（旧値 %g のままにします）", tr(r.name),
                   showApart(v, r.lo).text, r.lo, oldValue);
         return false;
     }
     if (v > r.hi) {
-        conPrintf("\n  入力が不正です: %s=%s は %g 以下にしてください（旧値 %g のままにします）", r.name,
+        conPrintf("\n  入力が不正です: %s=%s は %g 以下にしてください（旧値 %g のままにします）", tr(r.name),
                   showApart(v, r.hi).text, r.hi, oldValue);
         return false;
     }
@@ -192,7 +193,7 @@ bool takeCountText(const char* text, int oldValue, int* value)
     const Whole w = readWhole(text);
     switch (w.kind) {
     case WHOLE_NONE:
-        conPrintf("\n  入力が不正です: %s は数値として読めません（旧値 %g のままにします）", "円個数N",
+        conPrintf("\n  入力が不正です: %s は数値として読めません（旧値 %g のままにします）", tr("円個数N"),
                   static_cast<double>(oldValue));
         return false;
     case WHOLE_FRACTION:

@@ -95,6 +95,9 @@ install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/docs/
   FILES_MATCHING PATTERN "*.png" PATTERN "answer-key.md" PATTERN "robustness.md" PATTERN "accuracy.md"
   PATTERN "man" EXCLUDE)
 
+# The message catalogues and the Japanese manual pages.
+include(${CPTOC_PACKAGING_DIR}/locale.cmake)
+
 # The Debian package: cptoc_<version>_<arch>.deb.
 set(CPTOC_MAINTAINER "cptoc maintainers <maintainers@users.noreply.c-seed-a846978e.example>"
   CACHE STRING "Maintainer field of the Debian package")
