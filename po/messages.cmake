@@ -6,7 +6,7 @@
 #
 #   cmake --build <build> --target pot    regenerates po/cptoc.pot from the sources
 include(GNUInstallDirs)
-find_package(Python3 COMPONENTS Interpreter REQUIRED)
+find_package(Python3 COMPONENTS Interpreter)
 find_program(CPTOC_MSGFMT msgfmt REQUIRED)
 
 set(CPTOC_PO_DIR ${CMAKE_CURRENT_SOURCE_DIR}/po)
@@ -33,7 +33,10 @@ if(TARGET cptoc-answer)
   add_dependencies(cptoc-answer cptoc_catalogues)
 endif()
 
-add_custom_target(pot
-  COMMAND ${Python3_EXECUTABLE} ${CPTOC_PO_DIR}/update-pot.py ${CMAKE_CURRENT_SOURCE_DIR} ${CPTOC_PO_DIR}/cptoc.pot
-  COMMENT "Regenerating po/cptoc.pot from the sources"
-  VERBATIM)
+# Regenerating the template needs python3 and xgettext; building does not.
+if(Python3_Interpreter_FOUND)
+  add_custom_target(pot
+    COMMAND ${Python3_EXECUTABLE} ${CPTOC_PO_DIR}/update-pot.py ${CMAKE_CURRENT_SOURCE_DIR} ${CPTOC_PO_DIR}/cptoc.pot
+    COMMENT "Regenerating po/cptoc.pot from the sources"
+    VERBATIM)
+endif()
