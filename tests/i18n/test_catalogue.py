@@ -70,8 +70,8 @@ class EnglishCatalogue(unittest.TestCase):
     def test_every_message_of_the_sources_is_in_the_catalogue_and_none_is_stale(self):
         missing = sorted(self.sources - set(self.english))
         stale = sorted(set(self.english) - self.sources)
-        self.assertEqual(missing, [], "po/en.po lacks these texts of the sources (translate them)")
-        self.assertEqual(stale, [], "po/en.po has texts the sources no longer have")
+        self.assertEqual({"missing from po/en.po (translate them)": missing, "stale in po/en.po": stale},
+                         {"missing from po/en.po (translate them)": [], "stale in po/en.po": []})
 
     def test_every_message_is_translated_into_english_with_the_same_directives(self):
         for msgid, (msgstr, flags) in self.english.items():
