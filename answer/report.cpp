@@ -29,6 +29,22 @@ const char* kindText(int kind)
     }
 }
 
+// Why the solver found no optimum, as one console line.
+void printFailure(OptFailure why)
+{
+    switch (why) {
+    case OPT_NO_PATH: conPrintf("\n理由: 経路の種類、寸法または加速度制限が正しくありません"); break;
+    case OPT_BREAKS_FULL: conPrintf("\n理由: 経路の継ぎ目と慣性ゼロの点が%d点を超えます", OPT_BREAK_CAP); break;
+    case OPT_GRID_FULL: conPrintf("\n理由: 計算格子の表が一杯です"); break;
+    case OPT_NODES_FULL: conPrintf("\n理由: 速度曲線の点が%d点を超えます", OPT_PROFILE_CAP); break;
+    case OPT_SWITCHES_FULL: conPrintf("\n理由: 切り替え点が%d点を超えます", OPT_SWITCH_CAP); break;
+    case OPT_STEP_CAP: conPrintf("\n理由: 曲線の積分が1区間%d歩の上限に達しました", OPT_SUBSTEP_CAP); break;
+    case OPT_NOT_A_NUMBER: conPrintf("\n理由: 計算の途中で数値でない値が出ました"); break;
+    case OPT_NO_CONTINUATION: conPrintf("\n理由: 終点まで続く加速・減速曲線が見つかりません"); break;
+    case OPT_OK: break;
+    }
+}
+
 }  // namespace
 
 void runQuietly(void (*fn)())
@@ -51,6 +67,7 @@ void printOptimumReport(double tfNormal)
     conPrintf("\n\n/*************** 最短時間制御の最適解(自動計算) ********************/");
     if (!optimum.ok) {
         conPrintf("\n最適解が求まりませんでした");
+        printFailure(optimum.failure);
         conPrintf("\n/**************** 最適解終わり *************************************/");
         conPrintf("\n");
         return;

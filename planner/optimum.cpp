@@ -29,7 +29,7 @@ bool publish()
         o.profile[i][1] = std::sqrt(work.nodeW[i] > 0.0 ? work.nodeW[i] : 0.0);
         o.profile[i][2] = work.nodeT[i];
     }
-    if (work.nSwitches > OPT_SWITCH_CAP) return false;
+    if (work.nSwitches > OPT_SWITCH_CAP) return fail(OPT_SWITCHES_FULL);
     o.nSwitch = work.nSwitches;
     for (int k = 0; k < work.nSwitches; ++k) {
         const int i = work.switchNode[k];
@@ -52,20 +52,24 @@ bool publish()
             axisAccAt(work.nodeS[i], work.nodeW[i], work.nodeBound[i], lo, hi, &sw.ax, &sw.ay);
         }
     }
-    return std::isfinite(o.tf) && o.tf > 0.0;
+    if (!(std::isfinite(o.tf) && o.tf > 0.0)) return fail(OPT_NOT_A_NUMBER);
+    return true;
 }
 
 bool solve()
 {
     const SimState& g = sim;
-    if (g.cpType < CP_ARC || g.cpType > CP_CAM_CYCLOID) return false;
+    work.failure = OPT_OK;
+    if (g.cpType < CP_ARC || g.cpType > CP_CAM_CYCLOID) return fail(OPT_NO_PATH);
     if (!(g.xamax > 0.0) || !(g.yamax > 0.0) || !std::isfinite(g.xamax) || !std::isfinite(g.yamax))
-        return false;
+        return fail(OPT_NO_PATH);
     work.sEnd = g.sEnd[g.cpType];
-    if (!(work.sEnd > 0.0) || !std::isfinite(work.sEnd)) return false;
+    if (!(work.sEnd > 0.0) || !std::isfinite(work.sEnd)) return fail(OPT_NO_PATH);
     work.scale = work.sEnd > 1.0 ? work.sEnd : 1.0;
     work.edge = EDGE * work.scale;
-    return makeGrid() && buildProfile() && timeProfile() && publish();
+    // A failure anywhere, also one inside a search that went on, fails the solve.
+    return makeGrid() && buildProfile() && timeProfile() && work.failure == OPT_OK && publish() &&
+           work.failure == OPT_OK;
 }
 
 // s and w at time t inside profile cell l (nodeT[l] <= t <= nodeT[l+1]); the
@@ -129,6 +133,7 @@ bool computeOptimum()
     o.nProfile = 0;
     o.nSwitch = 0;
     o.ok = solve();
+    o.failure = o.ok ? OPT_OK : work.failure;
     if (!o.ok) {
         o.tf = 0.0;
         o.nProfile = 0;

@@ -23,8 +23,25 @@ struct OptSwitch {
     int kind = 0;       // OPT_ACC_TO_BRAKE, OPT_BRAKE_TO_ACC or OPT_ALONG_LIMIT
 };
 
+// Why no optimal motion was found (the first failure of a solve).
+enum OptFailure {
+    OPT_OK = 0,
+    OPT_NO_PATH,          // no path type 1..6, or no positive finite limits or path length
+    OPT_BREAKS_FULL,      // more joins and zero-inertia points than OPT_BREAK_CAP
+    OPT_GRID_FULL,        // the grid through them would overflow its table
+    OPT_NODES_FULL,       // the profile or a braking curve needs more nodes than its table
+    OPT_SWITCHES_FULL,    // more switching points than OPT_SWITCH_CAP
+    OPT_STEP_CAP,         // an integration within one grid cell ran out of sub-steps
+    OPT_NOT_A_NUMBER,     // a value of the path, a curve or a time is not a finite number
+    OPT_NO_CONTINUATION,  // no switching point from which the curves go on to the goal
+};
+
+constexpr int OPT_BREAK_CAP = 512;       // joins of the curve's pieces and zero-inertia points
+constexpr int OPT_SUBSTEP_CAP = 2000;    // integration sub-steps within one grid cell
+
 struct OptimumResult {
     bool ok = false;                          // a motion was found
+    OptFailure failure = OPT_OK;              // why not, when !ok
     double tf = 0;                            // minimum positioning time [s]
     int nProfile = 0;                         // index of the last profile sample
     double profile[OPT_PROFILE_CAP][3] = {};  // (s, ds/dt, t), s increasing from 0 to sEnd
@@ -35,8 +52,10 @@ struct OptimumResult {
 extern OptimumResult optimum;
 
 // Computes the optimal motion of the path and limits in force into `optimum`.
-// Returns optimum.ok; false (with tf = 0 and no samples) for a state without a
-// path type 1..6 or positive finite limits, or when a curve cannot be continued.
+// Returns optimum.ok; false (with tf = 0, no samples and the reason in
+// optimum.failure) for a state without a path type 1..6 or positive finite
+// limits, a table that would overflow, an integration that runs out of
+// sub-steps, a value that is not a number, or a curve that cannot be continued.
 // The switching list starts and ends with OPT_ACC_TO_BRAKE; in between the kinds
 // alternate (each touch of the limit curve is preceded by a switch to braking).
 bool computeOptimum();

@@ -42,7 +42,7 @@ void narrowBand(double c1, double c2, double w, double amax, Band* b)
 void bandAt(double s, double w, Band* b)
 {
     CurveDerivs d;
-    cpDerivatives(s, &d);
+    if (!cpDerivatives(s, &d) || !std::isfinite(d.x1 + d.x2 + d.y1 + d.y2)) fail(OPT_NOT_A_NUMBER);
     b->lo = -INF;
     b->hi = INF;
     b->slopeLo = b->slopeHi = 0.0;
@@ -145,13 +145,19 @@ double integrateCurve(double s0, double w0, double s1, Extreme e, CurveStart sta
         }
         w += h / 6.0 * (k1 + 2.0 * k2 + 2.0 * k3 + k4);
         s = ((s1 - (s + h)) * dir <= 0.0) ? s1 : s + h;
-        if (!std::isfinite(w)) return w;
+        if (!std::isfinite(w)) {
+            fail(OPT_NOT_A_NUMBER);
+            return NAN;
+        }
         if (left && aboveLimit(w, limitIn(s, lo, hi))) {
             *left = true;
             return w;
         }
     }
-    if ((s1 - s) * dir > 0.0) return NAN;  // the sub-step cap ran out
+    if ((s1 - s) * dir > 0.0) {
+        fail(OPT_STEP_CAP);
+        return NAN;
+    }
     return w;
 }
 
@@ -160,7 +166,7 @@ double lastAdmissible(double sIn, double wIn, double sOut, Extreme e, CurveStart
     const Bracket br = findChange(sIn, sOut, rootWidth(), [&](double m) {
         bool out = false;
         const double wm = integrateCurve(sIn, wIn, m, e, start, &out);
-        return (out || aboveLimit(wm, limitIn(m, lo, hi))) ? 1 : -1;
+        return (out || !std::isfinite(wm) || aboveLimit(wm, limitIn(m, lo, hi))) ? 1 : -1;
     });
     return br.a;
 }

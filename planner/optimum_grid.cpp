@@ -17,7 +17,11 @@ void addBreak(double s)
     if (!(s > 0.0 && s < work.sEnd)) return;
     for (int i = 0; i < work.nBreaks; ++i)
         if (std::fabs(work.breaks[i] - s) < SAME_BREAK * work.scale) return;
-    if (work.nBreaks < BREAK_CAP) work.breaks[work.nBreaks++] = s;
+    if (work.nBreaks >= BREAK_CAP) {
+        fail(OPT_BREAKS_FULL);
+        return;
+    }
+    work.breaks[work.nBreaks++] = s;
 }
 
 void addPieceJoins()
@@ -29,7 +33,7 @@ void addPieceJoins()
         addBreak(g.sEnd[CP_U] - g.uL);
         break;
     case CP_SLALOM:
-        for (int k = 1; k < g.slmN && k < BREAK_CAP; ++k) addBreak(k * PI);
+        for (int k = 1; k < g.slmN && work.failure == OPT_OK; ++k) addBreak(k * PI);
         break;
     case CP_CAM_ACC:
         addBreak(g.camL / 2.0);
@@ -39,37 +43,23 @@ void addPieceJoins()
     }
 }
 
-// x' (axis 0) or y' (axis 1) at s.
+// x' (axis 0) or y' (axis 1) at s; a value that is not a number fails the solve.
 double axisSlope(int axis, double s)
 {
     CurveDerivs d;
     cpDerivatives(s, &d);
-    return axis == 0 ? d.x1 : d.y1;
+    const double f = axis == 0 ? d.x1 : d.y1;
+    if (!std::isfinite(f)) fail(OPT_NOT_A_NUMBER);
+    return f;
 }
 
 // Points where x' or y' changes sign: there the axis bounds only w, the limit
 // curve has a corner and the acceleration on it jumps.
 void addZeroInertiaPoints()
 {
-    const double h = work.sEnd / BREAK_SCAN_CELLS;
-    CurveDerivs a, b;
-    cpDerivatives(0.0, &a);
-    for (int i = 0; i < BREAK_SCAN_CELLS; ++i) {
-        const double s0 = i * h, s1 = (i + 1) * h;
-        cpDerivatives(s1, &b);
-        for (int axis = 0; axis < 2; ++axis) {
-            const double f0 = axis == 0 ? a.x1 : a.y1;
-            const double f1 = axis == 0 ? b.x1 : b.y1;
-            if (!(f0 * f1 < 0.0)) continue;
-            const Bracket br = findChange(s0, s1, rootWidth(), [&](double m) {
-                const double fm = axisSlope(axis, m);
-                if (fm == 0.0) return 0;
-                return (fm < 0.0) == (f0 < 0.0) ? -1 : 1;
-            });
-            addBreak(br.middle());
-        }
-        a = b;
-    }
+    for (int axis = 0; axis < 2; ++axis)
+        scanSignChanges(0.0, work.sEnd, BREAK_SCAN_CELLS, rootWidth(), [axis](double s) { return axisSlope(axis, s); },
+                        addBreak);
 }
 
 void sortBreaks()
@@ -95,17 +85,25 @@ void mergeGrid()
     work.gridIsBreak[0] = false;
     for (int i = 1; i <= GRID_CELLS; ++i) {
         const double u = (i == GRID_CELLS) ? work.sEnd : i * h;
-        while (b < work.nBreaks && work.breaks[b] <= u + SPLIT_GRID * h && n + 2 < GRID_CAP) {
+        while (b < work.nBreaks && work.breaks[b] <= u + SPLIT_GRID * h) {
+            if (n + 2 >= GRID_CAP) {
+                fail(OPT_GRID_FULL);
+                return;
+            }
             if (work.breaks[b] > work.grid[n] + SAME_BREAK * work.scale && work.breaks[b] < work.sEnd) {
                 work.grid[++n] = work.breaks[b];
                 work.gridIsBreak[n] = true;
             }
             ++b;
         }
-        if (u > work.grid[n] + SPLIT_GRID * h && n + 1 < GRID_CAP) {
+        if (n + 1 >= GRID_CAP) {
+            fail(OPT_GRID_FULL);
+            return;
+        }
+        if (u > work.grid[n] + SPLIT_GRID * h) {
             work.grid[++n] = u;
             work.gridIsBreak[n] = false;
-        } else if (i == GRID_CELLS && n + 1 < GRID_CAP) {
+        } else if (i == GRID_CELLS) {
             if (work.gridIsBreak[n] && work.grid[n] < work.sEnd) ++n;
             work.grid[n] = work.sEnd;
             work.gridIsBreak[n] = false;
@@ -122,8 +120,8 @@ bool makeGrid()
     addPieceJoins();
     addZeroInertiaPoints();
     sortBreaks();
-    mergeGrid();
-    return true;
+    if (work.failure == OPT_OK) mergeGrid();
+    return work.failure == OPT_OK;
 }
 
 int cellOf(double s)

@@ -21,7 +21,7 @@ namespace {
 
 bool pushNode(double s, double w, Extreme e)
 {
-    if (work.nNodes >= NODE_CAP) return false;
+    if (work.nNodes >= NODE_CAP) return fail(OPT_NODES_FULL);
     work.nodeS[work.nNodes] = s;
     work.nodeW[work.nNodes] = w;
     work.nodeBound[work.nNodes] = e;
@@ -124,7 +124,9 @@ bool breakSwitches(int i, double* w)
     return true;
 }
 
-// First switching point at or after sFrom (strictly after sAfter). False when none.
+// First switching point at or after sFrom (strictly after sAfter). False when
+// none; a slope difference that is exactly zero where the scan of a cell starts
+// (not carried over from the cell before) is a switching point there.
 bool nextSwitchingPoint(double sFrom, double sAfter, double* sig, double* wSig)
 {
     const double tol = CANDIDATE_GAP * work.scale;
@@ -151,6 +153,11 @@ bool nextSwitchingPoint(double sFrom, double sAfter, double* sig, double* wSig)
         const double gb = barrierSlope(b0, lo, hi);
         gCarry = gb;
         carry = true;
+        if (ga == 0.0 && !(carried && a == a0)) {
+            *sig = a;
+            *wSig = limitW(a);
+            return std::isfinite(*wSig);
+        }
         if (!(ga < 0.0 && gb >= 0.0)) continue;
         const Bracket br = findChange(a < lo ? lo : a, hi, rootWidth(),
                                       [&](double m) { return barrierSlope(m, lo, hi) < 0.0 ? -1 : 1; });
@@ -181,7 +188,10 @@ int runForward(CurveStart start, double* sHit)
     double s0 = work.nodeS[startNode], w0 = work.nodeW[startNode];
     work.nodeBound[startNode] = ACCELERATING;
     int c = cellOf(s0);
-    if (s0 >= work.sEnd) return -1;
+    if (s0 >= work.sEnd) {
+        fail(OPT_NO_CONTINUATION);
+        return -1;
+    }
     for (; c < work.gridLast; ++c) {
         const double s1 = work.grid[c + 1];
         double lo, hi;
@@ -234,6 +244,7 @@ int runForward(CurveStart start, double* sHit)
         w0 = w1;
         start = CurveStart::REGULAR;
     }
+    fail(OPT_NO_CONTINUATION);  // the goal curve not met before the end of the path
     return -1;
 }
 
@@ -320,7 +331,10 @@ int runBackward(double sig, double wSig)
             }
         }
         if (leaves) return 0;
-        if (work.nBrake >= BRAKE_CAP) return -1;
+        if (work.nBrake >= BRAKE_CAP) {
+            fail(OPT_NODES_FULL);
+            return -1;
+        }
         work.brakeS[work.nBrake] = s0;
         work.brakeW[work.nBrake] = w0;
         ++work.nBrake;
@@ -330,6 +344,7 @@ int runBackward(double sig, double wSig)
         if (c == 0) break;
         --c;
     }
+    fail(OPT_NO_CONTINUATION);  // braking from the switching point never met the profile
     return -1;
 }
 
@@ -353,7 +368,7 @@ bool buildProfile()
         bool spliced = false;
         for (int tries = 0; tries < CANDIDATE_CAP && !spliced; ++tries) {
             double sig, wSig;
-            if (!nextSwitchingPoint(sHit, after, &sig, &wSig)) return false;
+            if (!nextSwitchingPoint(sHit, after, &sig, &wSig)) return fail(OPT_NO_CONTINUATION);
             const int b = runBackward(sig, wSig);
             if (b < 0) return false;
             if (b == 1) {
@@ -364,10 +379,10 @@ bool buildProfile()
                 after = sig;
             }
         }
-        if (!spliced) return false;
+        if (!spliced) return fail(OPT_NO_CONTINUATION);
         start = CurveStart::AT_SWITCH;
     }
-    return false;
+    return fail(OPT_SWITCHES_FULL);
 }
 
 }  // namespace optimum_detail

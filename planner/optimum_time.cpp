@@ -164,7 +164,7 @@ bool timeProfile()
     work.pieceBudget = PIECE_BUDGET;
     for (int i = 0; i + 1 < work.nNodes; ++i) {
         const double dt = cellTime(i);
-        if (!std::isfinite(dt)) return false;
+        if (!std::isfinite(dt)) return fail(OPT_NOT_A_NUMBER);
         work.nodeT[i + 1] = work.nodeT[i] + dt;
     }
     return true;

@@ -20,13 +20,13 @@ constexpr double INF = HUGE_VAL;
 
 // ---- Table sizes and iteration caps ----
 constexpr int GRID_CELLS = 2000;                  // uniform cells before the breaks are added
-constexpr int BREAK_CAP = 512;                    // joins and zero-inertia points
+constexpr int BREAK_CAP = OPT_BREAK_CAP;
 constexpr int GRID_CAP = GRID_CELLS + BREAK_CAP + 2;
 constexpr int NODE_CAP = OPT_PROFILE_CAP;         // nodes of the profile under construction
 constexpr int BRAKE_CAP = GRID_CAP + 2;           // nodes of one braking curve from a switching point
 constexpr int BREAK_SCAN_CELLS = 1024;            // scan for sign changes of x' and y'
 constexpr int ROOT_HALVINGS = 60;                 // every root search stops after this many halvings
-constexpr int SUBSTEP_CAP = 2000;                 // RK4 sub-steps within one cell
+constexpr int SUBSTEP_CAP = OPT_SUBSTEP_CAP;      // RK4 sub-steps within one cell
 constexpr int STEP_RETRY_CAP = 40;                // shortenings of one RK4 sub-step
 constexpr int CANDIDATE_CAP = 64;                 // rejected switching-point candidates per search
 constexpr int REFINE_DEPTH = 16;                  // halvings of a cell in the time quadrature
@@ -102,6 +102,8 @@ struct OptimumWork {
     int switchNode[OPT_SWITCH_CAP] = {};
     int switchKind[OPT_SWITCH_CAP] = {};
     int nSwitches = 0;       // counted beyond the table, so that an overflow is seen
+
+    OptFailure failure = OPT_OK;  // the first failure of this solve
 };
 
 extern OptimumWork work;
@@ -134,6 +136,50 @@ Bracket findChange(double a, double b, double width, Side side)
 }
 
 inline double rootWidth() { return ROOT_WIDTH * work.scale; }
+
+// Every s in [a, b] where f changes sign, scanned over `cells` equal cells:
+// found(s) for each. A sign change inside a cell is located by findChange to
+// `width`; a
+// node where f is exactly zero between values of opposite sign is a change
+// itself; a stretch of several zero nodes (a part where f vanishes) is none.
+template <typename F, typename Found>
+void scanSignChanges(double a, double b, int cells, double width, F f, Found found)
+{
+    const double h = (b - a) / cells;
+    double prevS = a, prevF = f(a);  // the last node with a nonzero value (or the start)
+    int zeros = prevF == 0.0 ? 1 : 0;  // zero nodes since then
+    double zeroAt = a;
+    for (int i = 1; i <= cells; ++i) {
+        const double s = i == cells ? b : a + i * h;
+        const double fs = f(s);
+        if (fs == 0.0) {
+            if (zeros++ == 0) zeroAt = s;
+            continue;
+        }
+        if (prevF != 0.0 && (fs < 0.0) != (prevF < 0.0)) {
+            if (zeros == 1) {
+                found(zeroAt);
+            } else if (zeros == 0) {
+                const double f0 = prevF;
+                found(findChange(prevS, s, width, [&](double m) {
+                          const double fm = f(m);
+                          if (fm == 0.0) return 0;
+                          return (fm < 0.0) == (f0 < 0.0) ? -1 : 1;
+                      }).middle());
+            }
+        }
+        prevS = s;
+        prevF = fs;
+        zeros = 0;
+    }
+}
+
+// Records the first failure of the solve; false, so that `return fail(...)` ends a step.
+inline bool fail(OptFailure why)
+{
+    if (work.failure == OPT_OK) work.failure = why;
+    return false;
+}
 
 // ---- optimum_curves.cpp: admissible accelerations and the extreme curves ----
 

@@ -15,6 +15,7 @@
 #include "core/state.h"
 #include "path/curves.h"
 #include "planner/optimum.h"
+#include "planner/optimum_work.h"
 
 namespace {
 
@@ -364,22 +365,88 @@ TEST(Optimum, AnswersOverTheWholeRangeOfEntries)
     }
 }
 
-// No path: no answer, and optimumAt gives zeros rather than stale values.
-TEST(Optimum, RefusesAStateWithoutAPath)
+// A state the solver cannot answer: no answer, the reason, and optimumAt gives
+// zeros rather than stale values. A value that is not a number inside the curve
+// and a break table that would overflow (a slalom of 257 semicircles, far past
+// the accepted 20) fail instead of being taken as admissible or dropped.
+TEST(Optimum, RefusesWithItsReasonWhatItCannotAnswer)
 {
-    preparePath(defaultCase(CP_ARC));
-    ASSERT_TRUE(computeOptimum());
-    sim.cpType = 0;
+    struct Broken {
+        const char* what;
+        PathCase path;
+        void (*spoil)();
+        OptFailure why;
+    };
+    const Broken cases[] = {
+        {"no path type", defaultCase(CP_ARC), [] { sim.cpType = 0; }, OPT_NO_PATH},
+        {"zero limit", defaultCase(CP_ARC), [] { sim.xamax = 0.0; }, OPT_NO_PATH},
+        {"NaN limit", defaultCase(CP_ARC), [] { sim.yamax = NAN; }, OPT_NO_PATH},
+        {"NaN curvature", defaultCase(CP_CAM_ACC), [] { sim.camA = NAN; }, OPT_NOT_A_NUMBER},
+        {"NaN radius", defaultCase(CP_SLALOM), [] { sim.slmR = NAN; }, OPT_NOT_A_NUMBER},
+            };
+    for (const Broken& b : cases) {
+        preparePath(defaultCase(CP_ARC));
+        ASSERT_TRUE(computeOptimum());
+        preparePath(b.path);
+        b.spoil();
+        EXPECT_FALSE(computeOptimum()) << b.what;
+        EXPECT_FALSE(optimum.ok) << b.what;
+        EXPECT_EQ(optimum.failure, b.why) << b.what;
+        EXPECT_EQ(optimum.tf, 0.0) << b.what;
+        EXPECT_EQ(optimum.nSwitch, 0) << b.what;
+        const OptimumPoint p = optimumAt(0.5);
+        for (double v : {p.s, p.v, p.x, p.y, p.ax, p.ay}) EXPECT_EQ(v, 0.0) << b.what;
+    }
+    // A slalom has a join between two semicircles and a zero of y' on each: 256
+    // semicircles make 511 breaks, within their table, but touch the velocity
+    // limit more often than the switching list holds; 257 make 513 breaks.
+    preparePath({"", CP_SLALOM, 0.2, 256.0, 2.0, 2.0});
     EXPECT_FALSE(computeOptimum());
-    EXPECT_FALSE(optimum.ok);
-    EXPECT_EQ(optimum.tf, 0.0);
-    const OptimumPoint p = optimumAt(0.5);
-    for (double v : {p.s, p.v, p.x, p.y, p.ax, p.ay}) EXPECT_EQ(v, 0.0);
-    preparePath(defaultCase(CP_ARC));
-    sim.xamax = 0.0;
+    EXPECT_EQ(optimum.failure, OPT_SWITCHES_FULL);
+    preparePath({"", CP_SLALOM, 0.2, 257.0, 2.0, 2.0});
     EXPECT_FALSE(computeOptimum());
-    sim.xamax = NAN;
-    EXPECT_FALSE(computeOptimum());
+    EXPECT_EQ(optimum.failure, OPT_BREAKS_FULL);
+}
+
+// Every sign change of a function, including a zero exactly on a scan node,
+// against a dense brute-force scan; a touching zero and a stretch of zeros are
+// no sign change.
+TEST(Optimum, SignChangesAreFoundAlsoOnScanNodes)
+{
+    using optimum_detail::scanSignChanges;
+    auto changes = [](double a, double b, int cells, double (*f)(double)) {
+        std::vector<double> found;
+        scanSignChanges(a, b, cells, 1e-15, f, [&](double s) { found.push_back(s); });
+        return found;
+    };
+    // 0.25 and 0.5 are nodes of four cells on [0, 1].
+    EXPECT_EQ(changes(0.0, 1.0, 4, [](double s) { return s - 0.25; }), std::vector<double>{0.25});
+    EXPECT_EQ(changes(0.0, 1.0, 4, [](double s) { return (s - 0.5) * (s - 0.5); }).size(), 0u);
+    EXPECT_EQ(changes(0.0, 1.0, 4, [](double s) { return s < 0.25 ? -1.0 : (s > 0.5 ? 1.0 : 0.0); }).size(), 0u);
+    const std::vector<double> two = changes(0.0, 1.0, 4, [](double s) { return (s - 0.5) * (s - 0.1); });
+    ASSERT_EQ(two.size(), 2u);
+    EXPECT_NEAR(two[0], 0.1, 1e-14);
+    EXPECT_EQ(two[1], 0.5);
+    // Random cubics with roots at least two cells apart, some exactly on nodes,
+    // some double (a touch): each simple root found within the bracket width.
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    static double r[3];
+    const int cells = 16;
+    for (int k = 0; k < 300; ++k) {
+        const int first = 1 + static_cast<int>(rng() % 3);
+        for (int j = 0; j < 3; ++j) {
+            const double within = rng() % 3 == 0 ? 0.0 : unit(rng);  // on the node or inside the cell
+            r[j] = (first + 4 * j + within) / cells;
+        }
+        const bool touch = k % 5 == 0;
+        if (touch) r[1] = r[0];
+        std::vector<double> found =
+            changes(0.0, 1.0, cells, [](double s) { return (s - r[0]) * (s - r[1]) * (s - r[2]); });
+        const std::vector<double> expected = touch ? std::vector<double>{r[2]} : std::vector<double>{r[0], r[1], r[2]};
+        ASSERT_EQ(found.size(), expected.size()) << r[0] << " " << r[1] << " " << r[2];
+        for (size_t i = 0; i < found.size(); ++i) EXPECT_NEAR(found[i], expected[i], 1e-12);
+    }
 }
 
 }  // namespace

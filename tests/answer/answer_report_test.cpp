@@ -117,3 +117,18 @@ TEST(AnswerReport, NormalTimeLeavesTheSearchAlone)
         ASSERT_EQ(before.normalXY[i][1], sim.normalXY[i][1]) << i;
     }
 }
+
+// A path the solver cannot answer (a slalom of 257 semicircles, far past the
+// accepted 20, has more breaks than its table): the report says so and why.
+TEST(AnswerReport, FailedSolveNamesItsReason)
+{
+    answerType(CP_SLALOM);
+    sim.slmN = 257;
+    updateTypeTables(CP_SLALOM);
+    EXPECT_FALSE(computeOptimum());
+    captureBegin();
+    printOptimumReport(0.0);
+    const std::string out = captureEnd();
+    EXPECT_NE(out.find("\n最適解が求まりませんでした\n理由: 経路の継ぎ目と慣性ゼロの点が512点を超えます\n"), std::string::npos)
+        << out;
+}
