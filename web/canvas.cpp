@@ -98,10 +98,12 @@ void fillConvex(const double (*v)[2], int n)
 
 // A line of the current width between two points in pixels: a parallelogram
 // that reaches half the width to either side across the minor axis, and along
-// the major axis the pixel centres from the first point up to the second.
+// the major axis the pixel centres from the first point up to the second. The
+// width is rounded to whole pixels, as for lines without antialiasing.
 void rasterLine(const double p[2], const double q[2])
 {
-    const double h = 0.5 * (lineWidth < 1.0f ? 1.0 : lineWidth);
+    const double w = std::nearbyint(lineWidth);
+    const double h = 0.5 * (w < 1.0 ? 1.0 : w);
     const double dx = q[0] - p[0], dy = q[1] - p[1];
     if (dx == 0.0 && dy == 0.0) return;
     double v[4][2];

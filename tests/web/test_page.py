@@ -1,0 +1,156 @@
+# The browser edition in headless Chromium against the window program: the same sessions give
+# the same console text byte for byte and the same pictures but for the glyphs of the texts;
+# the dialogue's keys, the window's keys, ESC and a new session behave as a student expects.
+"""Usage: test_page.py <page folder> <path-to-cptoc>"""
+
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import sessions as S  # noqa: E402
+from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.common.keys import Keys  # noqa: E402
+
+FOLDER = None
+BINARY = None
+MAX_DIFFERING = S.SIZE * S.SIZE // 100  # under 1 % of the picture
+END_OF_SEARCH = "位相平面上の軌道探索終了"
+
+
+class Browser(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.server = S.Server(FOLDER)
+        cls.browser = S.start_browser()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.browser.quit()
+        cls.server.close()
+
+    def open(self):
+        return S.Page(self.browser, self.server.url)
+
+    def native(self, answers=""):
+        n = S.Native(BINARY, answers)
+        self.addCleanup(n.close)
+        return n
+
+    def assertSamePicture(self, page, native, what):
+        n, total = S.differing_pixels(page.pixels(), native.screenshot())
+        print("%s: %d of %d pixels differ (%.2f %%)" % (what, n, total, 100.0 * n / total))
+        self.assertLess(n, MAX_DIFFERING, what)
+
+    def run_both(self, page, native, window_keys):
+        """The same window keys in both; the page gets them as one burst."""
+        native.keys(S.xdotool_keys(window_keys))
+        page.window(window_keys)
+
+
+class SameSessions(Browser):
+    def test_default_arc_searched_and_played_back(self):
+        native = self.native("nn")
+        page = self.open()
+        page.console("nn")
+        self.assertEqual(page.mode(), S.WINDOW)
+        # Searching with both look-ahead curves.
+        self.run_both(page, native, "s" * 45)
+        self.assertSamePicture(page, native, "search")
+        # A burst of 'f' joins and completes the search; the playback goes half way.
+        self.run_both(page, native, "f" * 160 + "s" * 60)
+        self.assertSamePicture(page, native, "playback")
+        self.assertIn(END_OF_SEARCH, page.output())
+        self.assertIn("最短時間制御位置決め時間 tf= 1.2746[s]", page.output())
+        self.assertEqual(page.output(), native.output())
+
+    def test_k_dialogue_with_a_new_path(self):
+        native = self.native("nn")
+        page = self.open()
+        page.console("nn")
+        native.keys(["k"])
+        page.window("k")
+        self.assertEqual(page.mode(), S.DIALOGUE_LINE)
+        answers = "2\n0.8 0.1\n1.5 2.5\n"
+        native.answer(answers)
+        native.settle()
+        page.console(answers)
+        self.assertEqual(page.mode(), S.WINDOW)
+        # 'f' alone runs over the velocity limit of this path: the notice line comes in both.
+        self.run_both(page, native, "f" * 60)
+        self.assertIn("※", page.output())
+        self.assertSamePicture(page, native, "sine wave search")
+        self.assertEqual(page.output(), native.output())
+
+    def test_u_dialogue_with_composed_text_and_backspace(self):
+        native = self.native("nn")
+        page = self.open()
+        page.console("nn")
+        # Full-width digits from an input method are refused as at the terminal.
+        native.keys(["u"])
+        page.window("u")
+        native.answer("３ １\n")
+        native.settle()
+        page.js("""const e = document.getElementById('entry');
+                   e.dispatchEvent(new CompositionEvent('compositionstart', {data: ''}));
+                   e.dispatchEvent(new CompositionEvent('compositionend', {data: '３ １'}));""")
+        page.console("\n")
+        # A second 'u': a digit taken back with Backspace is no part of the entry.
+        self.run_both(page, native, "u")
+        native.answer("3 1\n")
+        native.settle()
+        entry = self.browser.find_element(By.ID, "entry")
+        entry.send_keys("3 12", Keys.BACKSPACE, Keys.ENTER)
+        page.settle()
+        self.assertEqual(page.mode(), S.WINDOW)
+        self.assertIn("(  3.00   1.00)", page.output())
+        self.run_both(page, native, "f" * 200)
+        self.assertEqual(page.output(), native.output())
+
+
+class PageKeys(Browser):
+    def test_window_keys_during_a_dialogue_do_nothing(self):
+        page = self.open()
+        before = page.output()
+        self.browser.find_element(By.ID, "window").send_keys("s0f")
+        page.settle()
+        self.assertEqual((page.mode(), page.output(), page.js("return cptocPage.frames")),
+                         (S.DIALOGUE_KEY, before, 0))
+        # The answering keys reach the program, never the entry field.
+        entry = self.browser.find_element(By.ID, "entry")
+        entry.send_keys("n")
+        page.settle()
+        self.assertEqual((page.mode(), entry.get_attribute("value")), (S.DIALOGUE_KEY, ""))
+        entry.send_keys("n")
+        page.settle()
+        self.assertEqual((page.mode(), page.js("return cptocPage.frames")), (S.WINDOW, 1))
+
+    def test_escape_ends_the_session_and_a_new_one_starts(self):
+        page = self.open()
+        first = page.output()
+        page.console("nn")
+        page.window("s" * 20 + Keys.ESCAPE + "s")
+        self.assertEqual(page.mode(), S.ENDED)
+        frames = page.js("return cptocPage.frames")
+        self.assertEqual(frames, 21)  # the key after ESC is not taken
+        self.assertIn("ESC", self.browser.find_element(By.ID, "status").text)
+        self.browser.find_element(By.ID, "restart").click()
+        page.wait(lambda: page.mode() == S.DIALOGUE_KEY and page.idle(), "the new session's first question")
+        # The new session starts from the program's own start: the same text.
+        self.assertEqual(page.output(), first)
+
+    def test_nothing_is_fetched_from_another_host(self):
+        page = self.open()
+        urls = page.js("return performance.getEntriesByType('resource').map(e => e.name)")
+        self.assertTrue(urls)
+        self.assertEqual([u for u in urls if not u.startswith(self.server.url)], [])
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 3:
+        print(__doc__)
+        sys.exit(2)
+    FOLDER = os.path.abspath(sys.argv[1])
+    BINARY = os.path.abspath(sys.argv[2])
+    result = unittest.main(argv=[sys.argv[0], "-v"], exit=False).result
+    sys.exit(0 if result.wasSuccessful() else 1)
