@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all build run test bench accuracy install package clean web web-serve
+.PHONY: all build run test bench accuracy install uninstall package clean web web-serve
 
 all: build
 
@@ -16,14 +16,14 @@ run: build
 
 test:
 	@sh scripts/deps.sh test
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCPTOC_TESTS=ON
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The accuracy table of README ("How good is the answer").
 accuracy:
 	@sh scripts/deps.sh test
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCPTOC_TESTS=ON
 	cmake --build $(BUILD) -j $(JOBS) --target accuracy_report
 	./$(BUILD)/tests/accuracy/accuracy_report
 
@@ -48,18 +48,26 @@ web-serve: web
 
 # Install the programs, manual pages, menu entry and documents under PREFIX
 # (staged under DESTDIR when given): make install PREFIX=/usr DESTDIR=/tmp/stage
+# A new build folder is configured without the tests; run as root, the build
+# folder is given back to the owner of the sources afterwards.
+# make uninstall removes what make install installed, and the folders it created.
 PREFIX ?= /usr/local
 DESTDIR ?=
 install:
 	@sh scripts/deps.sh build
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD) -j $(JOBS) --target installables
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	sh packaging/install-tree.sh install "$(BUILD)" "$(PREFIX)" "$(DESTDIR)" "$(JOBS)"
 
-# The Debian package $(BUILD)/cptoc_<version>_<arch>.deb.
+uninstall:
+	sh packaging/install-tree.sh uninstall "$(BUILD)"
+
+# The Debian package $(BUILD)/cptoc_<version>_<arch>.deb, its maintainer field
+# from MAINTAINER="Name <address>" (default: the project's address). Its
+# version and dates come from the commit, so configuring again is needed.
+MAINTAINER ?=
 package:
 	@sh scripts/deps.sh package
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCPTOC_MAINTAINER="$(MAINTAINER)" \
+	  $$(test -f $(BUILD)/CMakeCache.txt || echo -DCPTOC_TESTS=OFF)
 	cmake --build $(BUILD) -j $(JOBS) --target installables
 	cd $(BUILD) && cpack -G DEB
 	@ls -l $(BUILD)/cptoc_*.deb

@@ -4,7 +4,8 @@
 #   cmake --install <build> [--prefix DIR]    (DESTDIR honoured)
 #   cpack -G DEB --config <build>/CPackConfig.cmake
 #
-# The package version is the project's VERSION; nothing here repeats it.
+# The package version is CPTOC_VERSION (packaging/version.cmake); nothing here
+# repeats it.
 include(GNUInstallDirs)
 
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
@@ -23,13 +24,32 @@ if(TARGET cptoc-answer)
   list(APPEND CPTOC_PROGRAMS cptoc-answer)
 endif()
 
+# The maintainer of the package and of its newest changelog entry:
+#   make package MAINTAINER="Name <address>"   (empty: the project's address)
+set(CPTOC_PROJECT_CONTACT "cptoc maintainers <maintainers@users.noreply.c-seed-a846978e.example>")
+set(CPTOC_MAINTAINER "" CACHE STRING "Maintainer field of the Debian package, \"Name <address>\" (empty: the project's address)")
+set(CPTOC_PACKAGE_MAINTAINER "${CPTOC_MAINTAINER}")
+if(CPTOC_PACKAGE_MAINTAINER STREQUAL "")
+  set(CPTOC_PACKAGE_MAINTAINER "${CPTOC_PROJECT_CONTACT}")
+endif()
+if(NOT CPTOC_PACKAGE_MAINTAINER MATCHES "^[^<>]*[^ <>] <[^<>@ ]+@[^<>@ ]+>$")
+  message(FATAL_ERROR "MAINTAINER must read \"Name <address>\", not \"${CPTOC_PACKAGE_MAINTAINER}\"")
+endif()
+
+# Dates from the time of the commit (SOURCE_DATE_EPOCH), not of the build.
+set(cptoc_saved_epoch "$ENV{SOURCE_DATE_EPOCH}")
+set(ENV{SOURCE_DATE_EPOCH} ${CPTOC_SOURCE_DATE_EPOCH})
+string(TIMESTAMP CPTOC_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+string(TIMESTAMP CPTOC_RELEASE_DATE "%Y-%m-%d" UTC)
+set(ENV{SOURCE_DATE_EPOCH} "${cptoc_saved_epoch}")
+
 # Debian wants manual pages and changelogs compressed with gzip -9, without a
 # time stamp in the header (-n), so that the package is reproducible.
 set(CPTOC_CHANGELOG ${CPTOC_GZ_DIR}/changelog)
 configure_file(${CPTOC_PACKAGING_DIR}/changelog.in ${CPTOC_CHANGELOG} @ONLY)
 set(CPTOC_GZ_FILES)
 foreach(page IN LISTS CPTOC_PROGRAMS)
-  # The pages name the version in their footer (@PROJECT_VERSION@).
+  # The pages name the version in their footer (@PROJECT_VERSION@, the release).
   set(src ${CPTOC_GZ_DIR}/${page}.1)
   configure_file(${CPTOC_MAN_DIR}/${page}.1 ${src} @ONLY)
   set(out ${CPTOC_GZ_DIR}/${page}.1.gz)
@@ -58,8 +78,31 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
 
 install(TARGETS ${CPTOC_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${CPTOC_GZ_FILES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${CPTOC_PACKAGING_DIR}/cptoc.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CPTOC_PACKAGING_DIR}/cptoc.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# AppStream metainfo, so that software centres list the program.
+set(CPTOC_METAINFO_ID example.c_seed_a846978e.cptoc)
+configure_file(${CPTOC_PACKAGING_DIR}/${CPTOC_METAINFO_ID}.metainfo.xml.in
+  ${CPTOC_GZ_DIR}/${CPTOC_METAINFO_ID}.metainfo.xml @ONLY)
+install(FILES ${CPTOC_GZ_DIR}/${CPTOC_METAINFO_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# The menu entry starts the launcher, which keeps the terminal open after
+# cptoc ends. Both name absolute paths under the prefix, which is known only
+# when installing (make install: /usr/local; the package: /usr): they are
+# written then, into the build folder, and installed from there.
+set(CPTOC_LAUNCHER_DEST ${CMAKE_INSTALL_LIBEXECDIR}/cptoc)
+install(CODE "
+  set(CPTOC_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  set(CPTOC_LAUNCHER \"\${CMAKE_INSTALL_PREFIX}/${CPTOC_LAUNCHER_DEST}/cptoc-terminal\")
+  configure_file(${CPTOC_PACKAGING_DIR}/cptoc-terminal.in ${CPTOC_GZ_DIR}/prefixed/cptoc-terminal @ONLY)
+  configure_file(${CPTOC_PACKAGING_DIR}/cptoc.desktop.in ${CPTOC_GZ_DIR}/prefixed/cptoc.desktop @ONLY)
+  file(INSTALL ${CPTOC_GZ_DIR}/prefixed/cptoc-terminal
+    DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CPTOC_LAUNCHER_DEST}\"
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  file(INSTALL ${CPTOC_GZ_DIR}/prefixed/cptoc.desktop
+    DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\")
+")
+
 # The installed README is the one of the source folder without its parts
 # marked <!-- source-only --> ... <!-- /source-only --> (the commands that build
 # from the sources and the notes for developers, which are not installed).
@@ -99,12 +142,11 @@ install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/docs/
 include(${CPTOC_PACKAGING_DIR}/locale.cmake)
 
 # The Debian package: cptoc_<version>_<arch>.deb.
-set(CPTOC_MAINTAINER "cptoc maintainers <maintainers@users.noreply.c-seed-a846978e.example>"
-  CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME ${PROJECT_NAME})
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT ${CPTOC_MAINTAINER})
+set(CPACK_PACKAGE_VERSION ${CPTOC_VERSION})
+set(CPACK_DEBIAN_PACKAGE_VERSION ${CPTOC_VERSION})
+set(CPACK_PACKAGE_CONTACT ${CPTOC_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "teaching simulator of minimum-time motion along a path")
 set(CPACK_PACKAGE_DESCRIPTION
 "cptoc teaches the phase-plane method of minimum-time continuous-path (CP)
@@ -124,13 +166,20 @@ The answer key cptoc-answer computes the exact minimum time and its switching
 points for any path and limits without a window, grades a key session against
 it, and writes the phase plane and the motion as pictures or CSV data.")
 endif()
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPTOC_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPTOC_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 # Run-time dependencies come from dpkg-shlibdeps on the installed programs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The menu entry needs a terminal, and the console's Japanese lines a font
+# that has them (without one they are blank).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "x-terminal-emulator, fonts-noto-cjk | fonts-ipafont-gothic")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_SOURCE_GENERATOR "")
+# cpack dates every file of the package by the commit, whoever runs it.
+set(CPACK_PROJECT_CONFIG_FILE ${CPTOC_GZ_DIR}/cpack_project.cmake)
+file(WRITE ${CPACK_PROJECT_CONFIG_FILE}
+  "if(\"\$ENV{SOURCE_DATE_EPOCH}\" STREQUAL \"\")\n  set(ENV{SOURCE_DATE_EPOCH} ${CPTOC_SOURCE_DATE_EPOCH})\nendif()\n")
 include(CPack)

@@ -1,0 +1,94 @@
+#!/bin/sh
+# make install and make uninstall.
+#
+#   install-tree.sh install BUILD PREFIX DESTDIR JOBS
+#       configures BUILD if needed (a new build folder without the tests), builds
+#       what gets installed, and installs it (copy).
+#   install-tree.sh copy BUILD PREFIX DESTDIR
+#       installs from an already built BUILD and records what it installed:
+#       every file, and every folder that did not exist before.
+#   install-tree.sh uninstall BUILD
+#       removes the recorded files, then the recorded folders that are empty.
+#
+# The record is kept in BUILD/installed/ (CPTOC_INSTALL_RECORD overrides it),
+# apart from cmake's own install_manifest.txt, which any later cmake --install
+# (into a staging folder, say) overwrites. Installing twice adds to the record.
+# Run as root (sudo make install) in a folder owned by someone else, the build
+# folder is handed back to the owner of the sources afterwards, so that the
+# user can still build in it.
+set -eu
+
+mode=$1
+build=$2
+src=$(cd "$(dirname "$0")/.." && pwd)
+record=${CPTOC_INSTALL_RECORD:-$build/installed}
+
+give_back() {
+  if [ "$(id -u)" -eq 0 ] && [ -d "$build" ]; then
+    chown -R --reference="$src" "$build" 2>/dev/null || true
+  fi
+}
+
+copy() {
+  prefix=$1
+  destdir=$2
+  stage=$(mktemp -d "${TMPDIR:-/tmp}/cptoc-install.XXXXXX")
+  # What would be installed, staged first: the folders among its paths that do
+  # not exist yet are the ones this install creates.
+  DESTDIR="$stage" cmake --install "$build" --prefix "$prefix" >/dev/null
+  mkdir -p "$record"
+  (cd "$stage" && find . -type f -o -type l) | sed 's|^\.||' | while IFS= read -r path; do
+    dir=$(dirname "$destdir$path")
+    while [ ! -d "$dir" ] && [ "$dir" != / ] && [ "$dir" != . ]; do
+      echo "$dir"
+      dir=$(dirname "$dir")
+    done
+  done >>"$record/folders"
+  rm -rf "$stage"
+  DESTDIR="$destdir" cmake --install "$build" --prefix "$prefix"
+  cat "$build/install_manifest.txt" >>"$record/files"
+  echo >>"$record/files"
+  for list in files folders; do
+    sort -u "$record/$list" | grep -v '^$' >"$record/$list.new" || true
+    mv "$record/$list.new" "$record/$list"
+  done
+}
+
+case "$mode" in
+  install)
+    trap give_back EXIT
+    tests=""
+    [ -f "$build/CMakeCache.txt" ] || tests=-DCPTOC_TESTS=OFF
+    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo $tests
+    cmake --build "$build" -j "$5" --target installables
+    copy "$3" "$4"
+    ;;
+  copy)
+    copy "$3" "$4"
+    ;;
+  uninstall)
+    if [ ! -f "$record/files" ]; then
+      echo "cptoc: nothing to uninstall: $record/files does not exist (make install was not run from $build)" >&2
+      exit 1
+    fi
+    while IFS= read -r path; do
+      [ -n "$path" ] || continue
+      if [ -f "$path" ] || [ -L "$path" ]; then
+        rm -f "$path"
+        echo "-- Removed: $path"
+      fi
+    done <"$record/files"
+    # Deepest first, so that a folder is empty when its turn comes; a folder that
+    # holds files of something else stays.
+    if [ -f "$record/folders" ]; then
+      sort -r "$record/folders" | while IFS= read -r dir; do
+        if [ -d "$dir" ] && rmdir "$dir" 2>/dev/null; then echo "-- Removed: $dir/"; fi
+      done
+    fi
+    rm -rf "$record"
+    ;;
+  *)
+    echo "usage: $0 install|copy|uninstall BUILD [PREFIX DESTDIR [JOBS]]" >&2
+    exit 2
+    ;;
+esac
