@@ -71,6 +71,19 @@ void setUtf8Title(const char* title)
     XFlush(dpy);
 }
 
+// The window's class names the program (freeglut's would be FREEGLUT), so that
+// a dock matches the window to its menu entry (StartupWMClass=cptoc) and icon.
+void setWindowClass()
+{
+    if (windowDisplay == nullptr || windowId == 0) return;
+    char name[] = "cptoc";
+    XClassHint hint;
+    hint.res_name = name;
+    hint.res_class = name;
+    XSetClassHint(windowDisplay, windowId, &hint);
+    XFlush(windowDisplay);
+}
+
 // ---- The window taken away from outside ----
 //
 // A window destroyed by another client (xdotool windowclose, a session tool)
@@ -204,6 +217,7 @@ void initWindow(int* argc, char** argv)
     windowDisplay = glXGetCurrentDisplay();
     windowId = static_cast<Window>(glXGetCurrentDrawable());
     setUtf8Title(tr(WINDOW_TITLE));
+    setWindowClass();
     // Closing the window from the window manager ends the process through exit(),
     // whose hooks restore the console terminal; so does its destruction by another
     // client and the loss of the display connection.

@@ -86,6 +86,8 @@ class WindowSession(unittest.TestCase):
         self.assertEqual(self.s.title(), TITLE)
         # Older window managers read WM_NAME: compound text, not garbled Latin-1.
         self.assertEqual(self.s.window_property("WM_NAME"), ("COMPOUND_TEXT", TITLE))
+        # Instance and class name the program: a dock matches StartupWMClass=cptoc.
+        self.assertEqual(self.s.window_property("WM_CLASS"), ("STRING", 'cptoc", "cptoc'))
         img = self.s.settled()
         self.assertEqual((img.w, img.h), (800, 800))
         self.assertGreater(img.count(WHITE), 800 * 800 // 2)
