@@ -1,9 +1,9 @@
 #!/bin/sh
 # make install and make uninstall.
 #
-#   install-tree.sh install BUILD PREFIX DESTDIR JOBS
-#       configures BUILD if needed (a new build folder without the tests), builds
-#       what gets installed, and installs it (copy).
+#   install-tree.sh install BUILD PREFIX DESTDIR JOBS [CMAKE_ARGS...]
+#       configures BUILD (a new build folder without the tests), builds what
+#       gets installed, and installs it (copy).
 #   install-tree.sh copy BUILD PREFIX DESTDIR
 #       installs from an already built BUILD and records what it installed:
 #       every file, and every folder that did not exist before.
@@ -46,8 +46,8 @@ copy() {
   done >>"$record/folders"
   rm -rf "$stage"
   DESTDIR="$destdir" cmake --install "$build" --prefix "$prefix"
-  cat "$build/install_manifest.txt" >>"$record/files"
-  echo >>"$record/files"
+  # cmake's manifest names the paths without DESTDIR.
+  awk -v d="$destdir" 'NF { print d $0 }' "$build/install_manifest.txt" >>"$record/files"
   for list in files folders; do
     sort -u "$record/$list" | grep -v '^$' >"$record/$list.new" || true
     mv "$record/$list.new" "$record/$list"
@@ -59,9 +59,11 @@ case "$mode" in
     trap give_back EXIT
     tests=""
     [ -f "$build/CMakeCache.txt" ] || tests=-DCPTOC_TESTS=OFF
-    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo $tests
-    cmake --build "$build" -j "$5" --target installables
-    copy "$3" "$4"
+    prefix=$3 destdir=$4 jobs=$5
+    shift 5
+    cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo $tests "$@"
+    cmake --build "$build" -j "$jobs" --target installables
+    copy "$prefix" "$destdir"
     ;;
   copy)
     copy "$3" "$4"

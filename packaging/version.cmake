@@ -59,6 +59,13 @@ function(cptoc_version version_var epoch_var release src)
     endif()
     execute_process(COMMAND ${CPTOC_GIT} -C ${src} log -1 --format=%ct HEAD
       OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE)
+    # A commit or a checkout moves HEAD and writes its log: the next build
+    # configures again and takes the new version.
+    execute_process(COMMAND ${CPTOC_GIT} -C ${src} rev-parse --path-format=absolute --git-path logs/HEAD
+      OUTPUT_VARIABLE head_log OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    if(NOT CMAKE_SCRIPT_MODE_FILE AND EXISTS "${head_log}")
+      set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${head_log}")
+    endif()
   endif()
   if(NOT "$ENV{SOURCE_DATE_EPOCH}" STREQUAL "")
     set(epoch "$ENV{SOURCE_DATE_EPOCH}")
