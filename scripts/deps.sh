@@ -5,8 +5,9 @@
 # install line is printed and the script stops with status 1.
 set -eu
 
-build_pkgs="g++ cmake make freeglut3-dev libgl-dev libx11-dev libgtest-dev pkg-config libcairo2-dev gettext"
-test_pkgs="xvfb xdotool x11-utils imagemagick python3 lintian desktop-file-utils man-db librsvg2-bin poppler-utils locales"
+# dpkg-dev: dpkg-buildflags gives the hardening flags.
+build_pkgs="g++ cmake make freeglut3-dev libgl-dev libx11-dev libgtest-dev pkg-config libcairo2-dev gettext dpkg-dev"
+test_pkgs="xvfb xdotool x11-utils imagemagick python3 lintian desktop-file-utils man-db librsvg2-bin poppler-utils locales appstream git"
 bench_pkgs="libbenchmark-dev"
 # The browser edition: its compiler, and for its tests a browser, its driver, the
 # test client and a Japanese font for the console pane in screenshots.
