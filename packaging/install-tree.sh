@@ -12,7 +12,8 @@
 #
 # The record is kept in BUILD/installed/ (CPTOC_INSTALL_RECORD overrides it),
 # apart from cmake's own install_manifest.txt, which any later cmake --install
-# (into a staging folder, say) overwrites. Installing twice adds to the record.
+# from the same build folder (into a staging folder, say) overwrites.
+# Installing twice adds to the record.
 # Run as root (sudo make install) in a folder owned by someone else, the build
 # folder is handed back to the owner of the sources afterwards, so that the
 # user can still build in it.
@@ -33,21 +34,24 @@ copy() {
   prefix=$1
   destdir=$2
   stage=$(mktemp -d "${TMPDIR:-/tmp}/cptoc-install.XXXXXX")
-  # What would be installed, staged first: the folders among its paths that do
-  # not exist yet are the ones this install creates.
+  # What gets installed, staged first: its files are the record (cmake's own
+  # install_manifest.txt is shared by every install from this build folder),
+  # and the folders among their paths that do not exist yet are the ones this
+  # install creates.
   DESTDIR="$stage" cmake --install "$build" --prefix "$prefix" >/dev/null
   mkdir -p "$record"
-  (cd "$stage" && find . -type f -o -type l) | sed 's|^\.||' | while IFS= read -r path; do
+  (cd "$stage" && find . -type f -o -type l) | sed "s|^\.||" >"$record/staged"
+  rm -rf "$stage"
+  while IFS= read -r path; do
+    echo "$destdir$path" >>"$record/files"
     dir=$(dirname "$destdir$path")
     while [ ! -d "$dir" ] && [ "$dir" != / ] && [ "$dir" != . ]; do
       echo "$dir"
       dir=$(dirname "$dir")
     done
-  done >>"$record/folders"
-  rm -rf "$stage"
+  done <"$record/staged" >>"$record/folders"
+  rm -f "$record/staged"
   DESTDIR="$destdir" cmake --install "$build" --prefix "$prefix"
-  # cmake's manifest names the paths without DESTDIR.
-  awk -v d="$destdir" 'NF { print d $0 }' "$build/install_manifest.txt" >>"$record/files"
   for list in files folders; do
     sort -u "$record/$list" | grep -v '^$' >"$record/$list.new" || true
     mv "$record/$list.new" "$record/$list"

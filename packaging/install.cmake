@@ -91,16 +91,21 @@ install(FILES ${CPTOC_GZ_DIR}/${CPTOC_METAINFO_ID}.metainfo.xml DESTINATION ${CM
 # when installing (make install: /usr/local; the package: /usr): they are
 # written then, into the build folder, and installed from there.
 set(CPTOC_LAUNCHER_DEST ${CMAKE_INSTALL_LIBEXECDIR}/cptoc)
+# Each prefix and DESTDIR has its own folder, removed afterwards: installs
+# from one build folder may run side by side (cpack, a staged install).
 install(CODE "
+  string(MD5 cptoc_key \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
+  set(cptoc_dir ${CPTOC_GZ_DIR}/prefixed/\${cptoc_key})
   set(CPTOC_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
   set(CPTOC_LAUNCHER \"\${CMAKE_INSTALL_PREFIX}/${CPTOC_LAUNCHER_DEST}/cptoc-terminal\")
-  configure_file(${CPTOC_PACKAGING_DIR}/cptoc-terminal.in ${CPTOC_GZ_DIR}/prefixed/cptoc-terminal @ONLY)
-  configure_file(${CPTOC_PACKAGING_DIR}/cptoc.desktop.in ${CPTOC_GZ_DIR}/prefixed/cptoc.desktop @ONLY)
-  file(INSTALL ${CPTOC_GZ_DIR}/prefixed/cptoc-terminal
+  configure_file(${CPTOC_PACKAGING_DIR}/cptoc-terminal.in \${cptoc_dir}/cptoc-terminal @ONLY)
+  configure_file(${CPTOC_PACKAGING_DIR}/cptoc.desktop.in \${cptoc_dir}/cptoc.desktop @ONLY)
+  file(INSTALL \${cptoc_dir}/cptoc-terminal
     DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CPTOC_LAUNCHER_DEST}\"
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-  file(INSTALL ${CPTOC_GZ_DIR}/prefixed/cptoc.desktop
+  file(INSTALL \${cptoc_dir}/cptoc.desktop
     DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\")
+  file(REMOVE_RECURSE \${cptoc_dir})
 ")
 
 # The installed README is the one of the source folder without its parts
