@@ -8,7 +8,7 @@
 #   and the AppStream metainfo validate; both manual pages render without
 #   warnings; the version rule over a history of commits and tags; a second
 #   build in another folder gives the same .deb byte for byte, and a maintainer
-#   given at package time; hardening in the programs; make install's copy
+#   given at package time; the stack protector; make install's copy
 #   under another prefix and DESTDIR, the launcher on a pseudo-terminal, and
 #   make uninstall leaving nothing.
 #
@@ -373,18 +373,13 @@ if cmake -S "$src" -B "$second" -DCPTOC_MAINTAINER="no address" >/dev/null 2>&1;
 fi
 pass "MAINTAINER=\"$MAINTAINER_GIVEN\" in the control file and the changelog; one without an address refused"
 
-# 11. Hardening: read-only relocations bound at start-up, fortified calls,
-# the stack protector (dpkg-buildflags).
+# 11. Hardening: lintian's tags above cover relro, bindnow, PIE and fortified
+# calls; the stack protector, which it does not check, is checked here.
 for program in "$root/usr/bin/cptoc" "$root/usr/bin/cptoc-answer"; do
   [ -f "$program" ] || continue
-  name=$(basename "$program")
-  readelf -lW "$program" | grep -q GNU_RELRO || fail "$name has no RELRO segment"
-  readelf -dW "$program" | grep -q 'FLAGS.*BIND_NOW' || fail "$name is not bound now"
-  readelf -dW "$program" | grep -q 'FLAGS_1.*PIE' || fail "$name is not position independent"
-  readelf --dyn-syms -W "$program" | grep -q '__[a-z]*_chk' || fail "$name calls no fortified function"
-  readelf --dyn-syms -W "$program" | grep -q '__stack_chk_fail' || fail "$name has no stack protector"
+  readelf --dyn-syms -W "$program" | grep -q '__stack_chk_fail' || fail "$(basename "$program") has no stack protector"
 done
-pass "hardening: relro, bindnow, PIE, fortify, stack protector"
+pass "hardening: stack protector"
 
 # 12. make install's copy under a prefix and DESTDIR beside a file of something
 # else, the launcher of such an install, and make uninstall leaving nothing of it.
