@@ -2,6 +2,7 @@
 # Usage: make -f web/web.mk SRC=<source tree> OUT=<folder> [target]
 #   (default)  the page
 #   accuracy   OUT/accuracy_report.js, the accuracy table of the core under node
+#   bench      OUT/bench.html, the playback frames of the longest motion timed in a page
 # Objects and their dependency files stay in OUT/obj, so that a second run
 # rebuilds only what changed.
 SRC ?= .
@@ -33,16 +34,23 @@ PAGE_LDFLAGS := -O2 -sASYNCIFY -sASYNCIFY_IGNORE_INDIRECT=1 -sASYNCIFY_STACK_SIZ
 NODE_LDFLAGS := -O2 -sENVIRONMENT=node -sINITIAL_MEMORY=67108864 -sALLOW_MEMORY_GROWTH=1 \
   -sWASM_ASYNC_COMPILATION=0 -sEXIT_RUNTIME=1
 
+BENCH_SOURCES := $(filter-out web/main.cpp,$(PAGE_SOURCES)) bench/bench_support.cpp bench/web_frame_bench.cpp
+
 page_objects = $(patsubst %.cpp,$(OBJ)/%.o,$(PAGE_SOURCES))
 accuracy_objects = $(patsubst %.cpp,$(OBJ)/node/%.o,$(ACCURACY_SOURCES))
+bench_objects = $(patsubst %.cpp,$(OBJ)/%.o,$(BENCH_SOURCES))
 
-.PHONY: page accuracy
+.PHONY: page accuracy bench
 page: $(OUT)/index.html
 accuracy: $(OUT)/accuracy_report.js
+bench: $(OUT)/bench.html
 
 $(OUT)/index.html: $(page_objects) $(SRC)/web/shell.html
 	$(EMCC) $(PAGE_LDFLAGS) $(page_objects) -o $(OUT)/cptoc.html
 	mv $(OUT)/cptoc.html $(OUT)/index.html
+
+$(OUT)/bench.html: $(bench_objects) $(SRC)/web/shell.html
+	$(EMCC) $(PAGE_LDFLAGS) $(bench_objects) -o $@
 
 $(OUT)/accuracy_report.js: $(accuracy_objects)
 	$(EMCC) $(NODE_LDFLAGS) $(accuracy_objects) -o $@
