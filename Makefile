@@ -33,6 +33,8 @@ bench:
 	cmake -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DCPTOC_BENCH=ON -DCPTOC_TESTS=OFF
 	cmake --build $(BUILD)-bench -j $(JOBS)
 	sh bench/run.sh $(BUILD)-bench
+	$(MAKE) -f web/web.mk SRC=. OUT=$(WEB) -j $(JOBS) page bench
+	/usr/bin/python3 bench/web_bench.py $(WEB)
 
 # The browser edition: index.html, cptoc.js and cptoc.wasm in $(WEB), a folder
 # for any static web server. web-serve shows it at http://127.0.0.1:$(PORT)/.

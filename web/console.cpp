@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/messages.h"
 #include "web/page.h"
 
 namespace {
@@ -89,12 +90,16 @@ bool isBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || 
 
 }  // namespace
 
+// A page has no descriptors to guard.
+void conOpenStandardDescriptors() {}
+
 // Streams are those of the terminal program; the page edition writes through pageWrite.
 void conSetStreams(FILE*, FILE*) {}
 FILE* conOutStream() { return stdout; }
 FILE* conInStream() { return stdin; }
 
-// A page is always UTF-8; numbers are printed with '.' (the "C" numeric locale of WebAssembly).
+// A page is always UTF-8; numbers are printed with '.' (the "C" numeric locale of
+// WebAssembly). No catalogue is bound: the texts stay Japanese, as in a C locale.
 void conInitLocale() {}
 bool conSetCodeset(const char*) { return false; }
 
@@ -102,7 +107,7 @@ void conPrintf(const char* fmt, ...)
 {
     va_list ap;
     va_start(ap, fmt);
-    printTo(false, fmt, ap);
+    printTo(false, tr(fmt), ap);
     va_end(ap);
 }
 
@@ -110,7 +115,7 @@ void conErrorf(const char* fmt, ...)
 {
     va_list ap;
     va_start(ap, fmt);
-    printTo(true, fmt, ap);
+    printTo(true, tr(fmt), ap);
     va_end(ap);
 }
 
