@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <getopt.h>
 #include <strings.h>
 
+#include "app/record.h"
 #include "core/console.h"
 #include "core/messages.h"
 #include "core/entry_check.h"
@@ -56,6 +58,13 @@ bool parseToken(const char* tok, long len, KeyRun* run)
         refuseToken(tok, len, N_("k と u は使えません(窓ではコンソールの設定対話を始めるキーです)"));
         return false;
     }
+    if (key >= 'A' && key <= 'Z' && key != 'W' && key != 'X' && key != 'Y') {
+        char why[160];
+        std::snprintf(why, sizeof why, tr("%c は窓では何もしないキーです(大文字で使うのは W X Y だけ、小文字の %c では?)"),
+                      key, key - 'A' + 'a');
+        refuseToken(tok, len, why);
+        return false;
+    }
     long count = 1;
     if (len > 1) {
         if (tok[1] != '*' || len == 2) {
@@ -86,9 +95,8 @@ bool parseToken(const char* tok, long len, KeyRun* run)
 
 bool typeByName(const char* text, int* type)
 {
-    static const char* const names[TYPE_CAP] = {nullptr, "arc", "sine", "u", "slalom", "cam", "cycloid"};
     for (int k = 1; k < TYPE_CAP; ++k)
-        if (strcasecmp(text, names[k]) == 0) {
+        if (strcasecmp(text, recordTypeName(k)) == 0) {
             *type = k;
             return true;
         }
@@ -114,18 +122,6 @@ Dimensions dimensionsOf(int type)
     }
 }
 
-// The option that takes the next argument as its value; nullptr when unknown.
-const char** optionSlot(const char* name, AnswerArgs* a)
-{
-    if (std::strcmp(name, "--keys") == 0) return &a->keysText;
-    if (std::strcmp(name, "--keys-file") == 0) return &a->keysFile;
-    if (std::strcmp(name, "--svg") == 0) return &a->svg;
-    if (std::strcmp(name, "--png") == 0) return &a->png;
-    if (std::strcmp(name, "--pdf") == 0) return &a->pdf;
-    if (std::strcmp(name, "--csv") == 0) return &a->csv;
-    return nullptr;
-}
-
 // "lo から hi" of an entry, in one of two buffers so that two can be printed together.
 const char* rangeText(EntryId id, int slot)
 {
@@ -137,11 +133,35 @@ const char* rangeText(EntryId id, int slot)
     return t;
 }
 
-bool checkPositionals(const char* const* pos, AnswerArgs* a)
+// The output options: each takes a file name of its own format.
+struct FileOption {
+    const char* name;       // without the leading "--"
+    const char* extension;  // ".svg", ...; a name without any extension is taken too
+};
+
+// A name with an extension of another format is refused: "--png out.jpg" would
+// write PNG bytes into a file every viewer opens as JPEG.
+bool extensionFits(const char* option, const char* path, const char* extension)
+{
+    const char* base = std::strrchr(path, '/');
+    base = base != nullptr ? base + 1 : path;
+    const char* dot = std::strrchr(base, '.');
+    if (dot == nullptr || dot == base) return true;  // no extension, or a dot file
+    if (strcasecmp(dot, extension) == 0) return true;
+    conPrintf("\n  出力ファイル名 %s の拡張子が --%s の形式(%s)と違います", path, option, extension);
+    return false;
+}
+
+bool takeConditionsNamed(const char* const pos[POSITIONAL], AnswerArgs* a)
 {
     bool ok = true;
     int type = 0;
     if (!typeByName(pos[0], &type)) {
+        if (!entryIsNumber(pos[0])) {
+            conPrintf("\n  入力が不正です: TYPE の %s は arc sine u slalom cam cycloid の名前か 1 から 6 の番号にしてください",
+                      pos[0]);
+            return false;
+        }
         if (!takeTypeText(pos[0], sim.cpType, &type)) return false;  // the dimensions depend on it
     }
     a->type = type;
@@ -159,8 +179,17 @@ bool checkPositionals(const char* const* pos, AnswerArgs* a)
 
 }  // namespace
 
+bool takeConditions(const char* const pos[POSITIONAL], AnswerArgs* a)
+{
+    setRefusalNamesOldValue(false);  // nothing is kept: the values come from the command line alone
+    const bool ok = takeConditionsNamed(pos, a);
+    setRefusalNamesOldValue(true);
+    return ok;
+}
+
 bool parseKeys(const char* text, long length, KeySession* out)
 {
+    out->firstShowing = true;
     out->nRuns = 0;
     out->presses = 0;
     long i = 0;
@@ -214,42 +243,159 @@ bool readKeysFile(const char* path, KeySession* out)
     return parseKeys(keysText, static_cast<long>(n), out);
 }
 
+namespace {
+
+enum OptionId { OPT_HELP = 'h', OPT_VERSION = 256, OPT_KEYS, OPT_KEYS_FILE, OPT_SVG, OPT_PNG, OPT_PDF, OPT_CSV,
+                OPT_SESSION, OPT_AFTER_LAST };
+
+const option LONG_OPTIONS[] = {
+    {"help", no_argument, nullptr, OPT_HELP},
+    {"version", no_argument, nullptr, OPT_VERSION},
+    {"keys", required_argument, nullptr, OPT_KEYS},
+    {"keys-file", required_argument, nullptr, OPT_KEYS_FILE},
+    {"svg", required_argument, nullptr, OPT_SVG},
+    {"png", required_argument, nullptr, OPT_PNG},
+    {"pdf", required_argument, nullptr, OPT_PDF},
+    {"csv", required_argument, nullptr, OPT_CSV},
+    {"session", no_argument, nullptr, OPT_SESSION},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The long name of an option id, for its refusal lines.
+const char* longName(int id)
+{
+    for (const option& o : LONG_OPTIONS)
+        if (o.name != nullptr && o.val == id) return o.name;
+    return "";
+}
+
+// Where a value option keeps its value, and the extension of its file; nullptr for the flags.
+const char** valueSlot(int id, AnswerArgs* a, const char** extension)
+{
+    *extension = nullptr;
+    switch (id) {
+    case OPT_KEYS: return &a->keysText;
+    case OPT_KEYS_FILE: return &a->keysFile;
+    case OPT_SVG: *extension = ".svg"; return &a->svg;
+    case OPT_PNG: *extension = ".png"; return &a->png;
+    case OPT_PDF: *extension = ".pdf"; return &a->pdf;
+    case OPT_CSV: *extension = ".csv"; return &a->csv;
+    default: return nullptr;
+    }
+}
+
+// The words handed to getopt_long. A negative number ("-0.5") is a value, not a
+// cluster of short options: getopt_long sees an empty word of its own in its
+// place (an empty word is a positional value to it), which is turned back into
+// the number once the options are read. Each mark is an address of its own.
+constexpr int WORD_CAP = 4096;
+char* words[WORD_CAP + 1];
+char* negative[WORD_CAP];
+char marks[WORD_CAP][1];
+
+bool isNegativeNumber(const char* w)
+{
+    return w[0] == '-' && ((w[1] >= '0' && w[1] <= '9') || w[1] == '.') && entryIsNumber(w);
+}
+
+}  // namespace
+
 ArgsResult parseAnswerArgs(int argc, char** argv, AnswerArgs* a)
 {
     *a = AnswerArgs{};
-    const char* pos[POSITIONAL] = {};
-    int nPos = 0;
+    if (argc > WORD_CAP) {
+        conPrintf("\n  引数が多すぎます(%d 個まで)", WORD_CAP - 1);
+        return ARGS_BAD;
+    }
+    bool afterEnd = false;
+    for (int i = 0; i < argc; ++i) {
+        words[i] = argv[i];
+        negative[i] = nullptr;
+        if (i > 0 && !afterEnd && isNegativeNumber(argv[i])) {
+            negative[i] = argv[i];
+            marks[i][0] = '\0';
+            words[i] = marks[i];
+        }
+        if (std::strcmp(argv[i], "--") == 0) afterEnd = true;
+    }
+    words[argc] = nullptr;
+    argv = words;
+    bool seen[OPT_AFTER_LAST] = {};
     bool ok = true;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) return ARGS_HELP;
-        if (std::strncmp(arg, "--", 2) == 0) {
-            const char** slot = optionSlot(arg, a);
-            if (slot == nullptr) {
-                conPrintf("\n  不明なオプションです: %s", arg);
-                ok = false;
-                continue;
-            }
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
-                conPrintf("\n  オプション %s の後に値がありません", arg);
-                ok = false;
-                continue;
-            }
-            *slot = argv[++i];
+    bool help = false, version = false;
+    opterr = 0;  // the refusals are ours, in the console's language
+    optind = 0;  // a fresh scan, also for a second parse in the same process
+    // getopt_long returns -1 after the last option; each call consumes at least one word.
+    for (;;) {
+        const int id = getopt_long(argc, argv, ":h", LONG_OPTIONS, nullptr);
+        if (id == -1) break;
+        const char* word = optind >= 1 && optind - 1 < argc ? argv[optind - 1] : "";
+        if (id == '?') {
+            if (optopt != 0 && optopt != '?')
+                conPrintf("\n  不明なオプションです: -%c", optopt);
+            else
+                conPrintf("\n  不明なオプションです: %s", word);
+            ok = false;
             continue;
         }
-        if (nPos < POSITIONAL) pos[nPos] = arg;
-        ++nPos;
+        if (id == ':') {
+            conPrintf("\n  オプション %s の後に値がありません", word);
+            ok = false;
+            continue;
+        }
+        if (id < 0 || id >= OPT_AFTER_LAST) continue;  // getopt_long returns only the ids above
+        if (seen[id]) {
+            conPrintf("\n  オプション --%s が2回以上あります(1回にしてください)", longName(id));
+            ok = false;
+            continue;
+        }
+        seen[id] = true;
+        if (id == OPT_HELP) help = true;
+        if (id == OPT_VERSION) version = true;
+        if (id == OPT_SESSION) a->session = true;
+        const char* extension = nullptr;
+        const char** slot = valueSlot(id, a, &extension);
+        if (slot == nullptr) continue;
+        if (optarg == nullptr || optarg[0] == '\0') {
+            conPrintf("\n  オプション --%s の値が空です", longName(id));
+            ok = false;
+            continue;
+        }
+        if (extension != nullptr && !extensionFits(longName(id), optarg, extension)) {
+            ok = false;
+            continue;
+        }
+        *slot = optarg;
     }
+    if (help) return ARGS_HELP;
+    if (version) return ARGS_VERSION;
+    for (int k = optind; k < argc; ++k)
+        if (argv[k] >= marks[0] && argv[k] < marks[0] + WORD_CAP) argv[k] = negative[argv[k] - marks[0]];
     if (a->keysText != nullptr && a->keysFile != nullptr) {
         conPrintf("\n  --keys と --keys-file はどちらか一方にしてください");
         ok = false;
+    }
+    const int nPos = optind <= argc ? argc - optind : 0;
+    if (a->session) {
+        if (a->keysText != nullptr || a->keysFile != nullptr) {
+            conPrintf("\n  --session のキー操作は記録ファイルから読みます: --keys と --keys-file は使えません");
+            ok = false;
+        }
+        if (nPos < 1) {
+            conPrintf("\n  --session の後に記録ファイルがありません");
+            return ARGS_BAD;
+        }
+        a->files = argv + optind;
+        a->nFiles = nPos;
+        return ok ? ARGS_OK : ARGS_BAD;
     }
     if (nPos != POSITIONAL) {
         conPrintf("\n  引数の数が違います: TYPE D1 D2 XAMAX YAMAX の %d 個が必要です(%d 個あります)", POSITIONAL, nPos);
         return ARGS_BAD;
     }
-    if (!checkPositionals(pos, a)) ok = false;
+    const char* pos[POSITIONAL] = {};
+    for (int k = 0; k < POSITIONAL; ++k) pos[k] = argv[optind + k];
+    if (!takeConditions(pos, a)) ok = false;
     return ok ? ARGS_OK : ARGS_BAD;
 }
 
@@ -280,6 +426,7 @@ void printAnswerUsage(bool full)
 {
     conPrintf("\n使い方: cptoc-answer TYPE D1 D2 XAMAX YAMAX [--keys \"KEYS\" | --keys-file FILE]"
               " [--svg FILE] [--png FILE] [--pdf FILE] [--csv FILE]");
+    conPrintf("\n        cptoc-answer --session FILE... [--csv FILE] [--svg FILE] [--png FILE] [--pdf FILE]");
     if (!full) {
         conPrintf("\n詳しくは cptoc-answer --help\n");
         return;
@@ -305,5 +452,8 @@ void printAnswerUsage(bool full)
     conPrintf("\n--keys-file FILE  キー操作をファイルから読む(- は標準入力)");
     conPrintf("\n--svg/--png/--pdf FILE  位相平面と最適解の時間変化の図");
     conPrintf("\n--csv FILE        最適解を 0.01[s] ごとに (t, s, ds/dt, x, y, ax, ay)");
-    conPrintf("\n終了状態: 0 正常、1 ファイルを書けない、2 引数の誤り\n");
+    conPrintf("\n--session FILE... cptoc --record の記録ファイルを再生して採点する(条件は記録から)");
+    conPrintf("\n                  2つ以上のファイルは一覧表に、--csv はその表を書く。図は記録が1つのとき");
+    conPrintf("\n--version         版を表示する");
+    conPrintf("\n終了状態: 0 正常、1 ファイルを書けない・飛ばした記録がある、2 引数の誤り\n");
 }

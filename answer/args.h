@@ -14,6 +14,7 @@ struct KeyRun {
 };
 
 struct KeySession {
+    bool firstShowing = true;  // one frame before the first key, as the window's first showing
     int nRuns = 0;             // runs in use
     long presses = 0;          // sum of the counts
     KeyRun run[KEY_RUN_CAP];
@@ -21,7 +22,8 @@ struct KeySession {
 
 // Reads the key notation: tokens separated by blanks, each a key (one printable
 // byte) optionally followed by *count (1..KEY_PRESS_MAX). 'k', 'u' and ESC are
-// refused, since in the window they start the console dialogue or end the program.
+// refused, since in the window they start the console dialogue or end the program,
+// and so is an upper-case letter the window does not use (all but W, X, Y).
 // A refused text prints one line naming the fault and returns false.
 bool parseKeys(const char* text, long length, KeySession* out);
 
@@ -40,18 +42,28 @@ struct AnswerArgs {
     const char* png = nullptr;
     const char* pdf = nullptr;
     const char* csv = nullptr;
+    bool session = false;      // --session: the positional values are session files
+    char** files = nullptr;    // the session files (argv entries), with nFiles of them
+    int nFiles = 0;
 };
 
-enum ArgsResult { ARGS_OK, ARGS_HELP, ARGS_BAD };
+enum ArgsResult { ARGS_OK, ARGS_HELP, ARGS_VERSION, ARGS_BAD };
 
-// Parses argv. Refusals print their line through the console seam (the entry
-// check's line for a value out of range); the caller prints the usage line.
-// The defaults of `sim` (initDefaults) must be in force: they are the old values
-// named in the refusal lines.
+// Parses argv with getopt_long: --opt=VALUE and --opt VALUE, options before or
+// after the positional values, "--" ends the options. An unknown, repeated or
+// empty option, a value out of range, an output name whose extension belongs to
+// another format: each prints one refusal line through the console seam (the
+// entry check's line, without an old value, for a value out of range); the
+// caller prints the usage line. Reorders argv as getopt_long does.
 ArgsResult parseAnswerArgs(int argc, char** argv, AnswerArgs* a);
+
+// The path type by name (arc sine u slalom cam cycloid, any case) or number 1..6,
+// its two dimensions and the two limits, checked as the command line checks them.
+// pos holds TYPE D1 D2 XAMAX YAMAX. False after the refusal lines.
+bool takeConditions(const char* const pos[5], AnswerArgs* a);
 
 // Makes the path and limits of the arguments current, as the dialogue's entries do.
 void applyAnswerArgs(const AnswerArgs& a);
 
-// The usage line; with full also the path types, their dimensions and ranges.
+// The usage lines; with full also the path types, their dimensions and ranges.
 void printAnswerUsage(bool full);

@@ -72,7 +72,7 @@ ReplayOutcome replaySession(const KeySession& keys)
     ReplayOutcome r;
     framesComputed = 0;
     setFrameFunction(countedFrame);
-    countedFrame();  // the window's first showing
+    if (keys.firstShowing) countedFrame();  // the window's first showing
     const int nRuns = keys.nRuns < KEY_RUN_CAP ? keys.nRuns : KEY_RUN_CAP;
     for (int i = 0; i < nRuns; ++i) {
         const KeyRun& run = keys.run[i];

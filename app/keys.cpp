@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/dialogue.h"
+#include "app/record.h"
 #include "core/console.h"
 #include "core/state.h"
 #include "planner/bounds.h"
@@ -107,6 +108,7 @@ void computeFrame()
 void onKey(unsigned char key, int /*x*/, int /*y*/)
 {
     SimState& g = sim;
+    recordKey(key);  // the session record (--record) sees every key before it acts
     g.lastKey = static_cast<char>(key);
 
     // Once the trajectory is joined its records are final: 't', 'r' and 'c'

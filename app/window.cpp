@@ -20,6 +20,7 @@
 #include <initializer_list>
 
 #include "app/keys.h"
+#include "app/record.h"
 #include "core/console.h"
 #include "core/messages.h"
 #include "render/frame.h"
@@ -243,4 +244,8 @@ void reshapeWindow(int width, int height)
     glMatrixMode(GL_MODELVIEW);
 }
 
-void displayFrame() { drawFramePass(); }
+void displayFrame()
+{
+    drawFramePass();
+    recordFrameDone();  // a search that has just ended goes into the record (--record, --answer)
+}

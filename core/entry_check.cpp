@@ -158,7 +158,21 @@ Shown showApart(double v, double apart)
     return s;
 }
 
+// The dialogue keeps the value in force and says so; a command line keeps nothing.
+bool namesOldValue = true;
+
+// "（旧値 v のままにします）" while the refusal names the value kept, otherwise "".
+const char* keptText(double oldValue)
+{
+    static char text[96];
+    if (!namesOldValue) return "";
+    std::snprintf(text, sizeof text, tr("（旧値 %g のままにします）"), oldValue);
+    return text;
+}
+
 }  // namespace
+
+void setRefusalNamesOldValue(bool on) { namesOldValue = on; }
 
 bool takeRealText(EntryId id, const char* text, double oldValue, double* value)
 {
@@ -166,22 +180,22 @@ bool takeRealText(EntryId id, const char* text, double oldValue, double* value)
     const RealRange& r = REAL_RANGES[id];
     double v = 0.0;
     if (!readReal(text, &v)) {
-        conPrintf("\n  入力が不正です: %s は数値として読めません（旧値 %g のままにします）", tr(r.name), oldValue);
+        conPrintf("\n  入力が不正です: %s は数値として読めません%s", tr(r.name), keptText(oldValue));
         return false;
     }
     if (!std::isfinite(v) || v <= 0.0) {
-        conPrintf("\n  入力が不正です: %s=%s は 0 より大きい有限の値にしてください（旧値 %g のままにします）", tr(r.name),
-                  showApart(v, 0.0).text, oldValue);
+        conPrintf("\n  入力が不正です: %s=%s は 0 より大きい有限の値にしてください%s", tr(r.name),
+                  showApart(v, 0.0).text, keptText(oldValue));
         return false;
     }
     if (v < r.lo) {
-        conPrintf("\n  入力が不正です: %s=%s は %g 以上にしてください（旧値 %g のままにします）", tr(r.name),
-                  showApart(v, r.lo).text, r.lo, oldValue);
+        conPrintf("\n  入力が不正です: %s=%s は %g 以上にしてください%s", tr(r.name),
+                  showApart(v, r.lo).text, r.lo, keptText(oldValue));
         return false;
     }
     if (v > r.hi) {
-        conPrintf("\n  入力が不正です: %s=%s は %g 以下にしてください（旧値 %g のままにします）", tr(r.name),
-                  showApart(v, r.hi).text, r.hi, oldValue);
+        conPrintf("\n  入力が不正です: %s=%s は %g 以下にしてください%s", tr(r.name),
+                  showApart(v, r.hi).text, r.hi, keptText(oldValue));
         return false;
     }
     *value = v;
@@ -193,24 +207,24 @@ bool takeCountText(const char* text, int oldValue, int* value)
     const Whole w = readWhole(text);
     switch (w.kind) {
     case WHOLE_NONE:
-        conPrintf("\n  入力が不正です: %s は数値として読めません（旧値 %g のままにします）", tr("円個数N"),
-                  static_cast<double>(oldValue));
+        conPrintf("\n  入力が不正です: %s は数値として読めません%s", tr("円個数N"),
+                  keptText(oldValue));
         return false;
     case WHOLE_FRACTION:
-        conPrintf("\n  入力が不正です: 円個数N=%s は %d から %d の整数にしてください（旧値 %d のままにします）",
+        conPrintf("\n  入力が不正です: 円個数N=%s は %d から %d の整数にしてください%s",
                   showApart(w.real, std::round(w.real)).text,
-                  MIN_SEMICIRCLES, MAX_SEMICIRCLES, oldValue);
+                  MIN_SEMICIRCLES, MAX_SEMICIRCLES, keptText(oldValue));
         return false;
     case WHOLE_OVERFLOW:
-        conPrintf("\n  入力が不正です: 円個数N=%g は %d から %d にしてください（旧値 %d のままにします）", w.real,
-                  MIN_SEMICIRCLES, MAX_SEMICIRCLES, oldValue);
+        conPrintf("\n  入力が不正です: 円個数N=%g は %d から %d にしてください%s", w.real,
+                  MIN_SEMICIRCLES, MAX_SEMICIRCLES, keptText(oldValue));
         return false;
     case WHOLE_OK:
         break;
     }
     if (w.whole < MIN_SEMICIRCLES || w.whole > MAX_SEMICIRCLES) {
-        conPrintf("\n  入力が不正です: 円個数N=%lld は %d から %d にしてください（旧値 %d のままにします）", w.whole,
-                  MIN_SEMICIRCLES, MAX_SEMICIRCLES, oldValue);
+        conPrintf("\n  入力が不正です: 円個数N=%lld は %d から %d にしてください%s", w.whole,
+                  MIN_SEMICIRCLES, MAX_SEMICIRCLES, keptText(oldValue));
         return false;
     }
     *value = static_cast<int>(w.whole);
@@ -222,24 +236,24 @@ bool takeTypeText(const char* text, int oldValue, int* value)
     const Whole w = readWhole(text);
     switch (w.kind) {
     case WHOLE_NONE:
-        conPrintf("\n  入力が不正です: %s は数値として読めません（旧値 %g のままにします）", "c",
-                  static_cast<double>(oldValue));
+        conPrintf("\n  入力が不正です: %s は数値として読めません%s", "c",
+                  keptText(oldValue));
         return false;
     case WHOLE_FRACTION:
-        conPrintf("\n  入力が不正です: c=%s は %d から %d の整数で選んでください（旧値 %d のままにします）",
+        conPrintf("\n  入力が不正です: c=%s は %d から %d の整数で選んでください%s",
                   showApart(w.real, std::round(w.real)).text,
-                  MIN_TYPE, MAX_TYPE, oldValue);
+                  MIN_TYPE, MAX_TYPE, keptText(oldValue));
         return false;
     case WHOLE_OVERFLOW:
-        conPrintf("\n  入力が不正です: c=%g は %d から %d で選んでください（旧値 %d のままにします）", w.real, MIN_TYPE,
-                  MAX_TYPE, oldValue);
+        conPrintf("\n  入力が不正です: c=%g は %d から %d で選んでください%s", w.real, MIN_TYPE,
+                  MAX_TYPE, keptText(oldValue));
         return false;
     case WHOLE_OK:
         break;
     }
     if (w.whole < MIN_TYPE || w.whole > MAX_TYPE) {
-        conPrintf("\n  入力が不正です: c=%lld は %d から %d で選んでください（旧値 %d のままにします）", w.whole, MIN_TYPE,
-                  MAX_TYPE, oldValue);
+        conPrintf("\n  入力が不正です: c=%lld は %d から %d で選んでください%s", w.whole, MIN_TYPE,
+                  MAX_TYPE, keptText(oldValue));
         return false;
     }
     *value = static_cast<int>(w.whole);

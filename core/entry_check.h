@@ -20,6 +20,10 @@ enum EntryId {
     ENTRY_YAMAX,     // yamax [m/s^2]
 };
 
+// Whether a refusal line ends with the value kept, "（旧値 v のままにします）": on for
+// the dialogue (the default), off for a command line, where nothing is kept.
+void setRefusalNamesOldValue(bool on);
+
 // Reads one real entry from its text (the whole token must be a number; blanks
 // around it are allowed) and checks it against the entry's range. Accepted:
 // *value := the number, true. Refused: prints one refusal line naming the entry,

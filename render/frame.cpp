@@ -4,6 +4,7 @@
 
 #include "core/state.h"
 #include "planner/search.h"
+#include "render/answer_overlay.h"
 #include "render/carriage.h"
 #include "render/phase_plots.h"
 #include "render/primitives.h"
@@ -109,6 +110,7 @@ void drawPlaybackState()
     const int m = within(g.m, TRAJ_CAP);
     const int mf = within(g.mf, TRAJ_CAP);
 
+    drawAnswerOverlay();  // the optimum under the trajectory (cptoc --answer only)
     plotTrajectory(k, g.phase, red);
     plotLimitCurve(black);
     drawCarriage(g.finalXY[k], 0.0, red);

@@ -16,9 +16,9 @@ EMCC := env NODE_PATH=/usr/share/nodejs emcc
 # which web/ replaces.
 CORE_SOURCES := $(filter-out core/console.cpp,$(patsubst $(SRC)/%,%,$(wildcard $(SRC)/core/*.cpp))) \
   $(patsubst $(SRC)/%,%,$(wildcard $(SRC)/path/*.cpp $(SRC)/planner/*.cpp)) \
-  render/view.cpp app/dialogue.cpp app/keys.cpp
+  render/view.cpp app/dialogue.cpp app/keys.cpp app/record.cpp
 PAGE_SOURCES := $(CORE_SOURCES) render/frame.cpp render/phase_plots.cpp render/carriage.cpp \
-  render/time_graphs.cpp $(patsubst $(SRC)/%,%,$(wildcard $(SRC)/web/*.cpp))
+  render/time_graphs.cpp render/answer_overlay.cpp $(patsubst $(SRC)/%,%,$(wildcard $(SRC)/web/*.cpp))
 # The accuracy table under node: the terminal console (its streams are plain
 # stdio there) and the test support of the table.
 ACCURACY_SOURCES := $(CORE_SOURCES) core/console.cpp tests/support/guided.cpp tests/accuracy/reference.cpp \

@@ -100,6 +100,11 @@ TEST(KeyNotation, KeysThatLeaveTheWindowAreRefusedWithOneLine)
         EXPECT_NE(p.console.find("キー表記が不正です"), std::string::npos) << p.console;
     }
     EXPECT_NE(keysOf("s k").console.find("k と u は使えません"), std::string::npos);
+    // Upper-case letters do nothing in the window but W, X and Y.
+    EXPECT_NE(keysOf("s*3 S").console.find("S は窓では何もしないキーです(大文字で使うのは W X Y だけ、小文字の s では?)"),
+              std::string::npos);
+    EXPECT_FALSE(keysOf("F").ok);
+    EXPECT_TRUE(keysOf("W X Y w x y").ok);
     EXPECT_NE(keysOf("ESC").console.find("ESC は使えません"), std::string::npos);
 }
 
@@ -206,7 +211,7 @@ TEST(AnswerCommandLine, RefusedArgumentsNameTheEntryAndKeepNothing)
         {{"1", "0.5", "90", "2"}, "5 個が必要です"},
         {{"1", "0.5", "90", "2", "2", "3"}, "5 個が必要です"},
         {{"7", "0.5", "90", "2", "2"}, "c=7"},
-        {{"spiral", "0.5", "90", "2", "2"}, "入力が不正です: c "},
+        {{"spiral", "0.5", "90", "2", "2"}, "TYPE の spiral は arc sine u slalom cam cycloid の名前か 1 から 6"},
         {{"1", "-0.5", "90", "2", "2"}, "半径R"},
         {{"1", "0.5", "abc", "2", "2"}, "円弧角θf"},
         {{"1", "0.5", "4000", "2", "2"}, "円弧角θf"},
@@ -227,6 +232,8 @@ TEST(AnswerCommandLine, RefusedArgumentsNameTheEntryAndKeepNothing)
         EXPECT_EQ(r.result, ARGS_BAD) << all;
         EXPECT_NE(r.console.find(c.says), std::string::npos) << all << "\n" << r.console;
     }
+    // Nothing is kept from a command line: no refusal names an old value.
+    for (const Case& c : cases) EXPECT_EQ(argsOf(c.words).console.find("旧値"), std::string::npos);
     // Two bad values: both are named, each on its own line.
     const Args two = argsOf({"3", "-1", "x", "2", "2"});
     EXPECT_EQ(two.result, ARGS_BAD);
@@ -297,4 +304,55 @@ TEST(AnswerCommandLine, PathIsSetUpExactlyAsTheDialogueSetsIt)
         EXPECT_EQ(mine.cycC, dlg.cycC);
         EXPECT_EQ(mine.cycW, dlg.cycW);
     }
+}
+
+// The GNU forms of getopt_long: each row is a command line and what it must give.
+TEST(AnswerCommandLine, GnuOptionFormsAndOneRefusalEach)
+{
+    struct Case {
+        std::vector<std::string> words;
+        ArgsResult result;
+        const char* says;  // the one refusal line ("" when accepted)
+    };
+    const std::vector<Case> cases = {
+        {{"--csv=t.csv", "1", "0.5", "90", "2", "2"}, ARGS_OK, ""},
+        {{"1", "0.5", "--csv", "t.csv", "90", "2", "2"}, ARGS_OK, ""},
+        {{"--", "1", "0.5", "90", "2", "2"}, ARGS_OK, ""},
+        {{"--keys=s*3 c", "1", "0.5", "90", "2", "2"}, ARGS_OK, ""},
+        {{"--version", "1"}, ARGS_VERSION, ""},
+        {{"1", "0.5", "90", "2", "2", "--keys", ""}, ARGS_BAD, "オプション --keys の値が空です"},
+        {{"1", "0.5", "90", "2", "2", "--keys=s", "--keys", "c"}, ARGS_BAD, "オプション --keys が2回以上あります"},
+        {{"1", "0.5", "90", "2", "2", "--csv=a.csv", "--csv=b.csv"}, ARGS_BAD, "オプション --csv が2回以上あります"},
+        {{"1", "0.5", "90", "2", "2", "--gif=a.gif"}, ARGS_BAD, "不明なオプションです: --gif=a.gif"},
+        {{"1", "0.5", "90", "2", "2", "-q"}, ARGS_BAD, "不明なオプションです: -q"},
+        {{"1", "0.5", "90", "2", "2", "--png", "out.jpg"}, ARGS_BAD,
+         "出力ファイル名 out.jpg の拡張子が --png の形式(.png)と違います"},
+        {{"1", "0.5", "90", "2", "2", "--svg=dir.x/pic"}, ARGS_OK, ""},  // no extension: taken
+        {{"--", "1", "0.5", "90", "2", "--csv=x.csv"}, ARGS_BAD, "yamax は数値として読めません"},  // a value after --
+        {{"--session"}, ARGS_BAD, "--session の後に記録ファイルがありません"},
+        {{"--session", "a.txt", "--keys", "s"}, ARGS_BAD, "--keys と --keys-file は使えません"},
+    };
+    for (const Case& c : cases) {
+        const Args r = argsOf(c.words);
+        std::string all;
+        for (const auto& w : c.words) all += w + " ";
+        EXPECT_EQ(r.result, c.result) << all << "\n" << r.console;
+        if (c.says[0] == '\0') {
+            EXPECT_EQ(r.console, "") << all;
+        } else {
+            EXPECT_EQ(lines(r.console), 1) << all << "\n" << r.console;
+            EXPECT_NE(r.console.find(c.says), std::string::npos) << all << "\n" << r.console;
+        }
+    }
+    // Values as given, wherever the options stand; a negative number is a value.
+    const Args v = argsOf({"--keys=s*3 c", "cam", "0.5", "--csv", "t.csv", "0.5", "2", "2"});
+    EXPECT_STREQ(v.a.keysText, "s*3 c");
+    EXPECT_STREQ(v.a.csv, "t.csv");
+    EXPECT_DOUBLE_EQ(v.a.d2, 0.5);
+    EXPECT_NE(argsOf({"1", "-0.5", "90", "2", "2"}).console.find("半径R=-0.5 は 0 より大きい"), std::string::npos);
+    const Args s = argsOf({"a.txt", "--session", "b.txt", "--csv=c.csv"});
+    ASSERT_EQ(s.result, ARGS_OK) << s.console;
+    ASSERT_EQ(s.a.nFiles, 2);
+    EXPECT_STREQ(s.a.files[0], "a.txt");
+    EXPECT_STREQ(s.a.files[1], "b.txt");
 }

@@ -74,7 +74,7 @@ class BadArguments(unittest.TestCase):
         cases = [
             (["1", "0.5", "90", "2"], "5 個が必要です"),
             (["9", "0.5", "90", "2", "2"], "c=9 は 1 から 6"),
-            (["helix", "0.5", "90", "2", "2"], "c は数値として読めません"),
+            (["helix", "0.5", "90", "2", "2"], "TYPE の helix は arc sine u slalom cam cycloid の名前か 1 から 6"),
             (["arc", "0", "90", "2", "2"], "半径R=0 は 0 より大きい有限の値"),
             (["arc", "0.5", "ninety", "2", "2"], "円弧角θf は数値として読めません"),
             (["slalom", "0.2", "3.5", "2", "2"], "円個数N"),
@@ -218,6 +218,73 @@ class Files(unittest.TestCase):
         # s grows as the integral of ds/dt (trapezoids over 0.01 s).
         for a, b in zip(data, data[1:]):
             self.assertAlmostEqual(b[1] - a[1], (a[2] + b[2]) / 2 * (b[0] - a[0]), delta=2e-4)
+
+
+GOOD = "search 1\npath cam 0.5 0.5\nlimits 2 2\nkeys s*20\nleft k 21 0.21\n\n"
+
+
+class SessionFiles(unittest.TestCase):
+    """Broken session files: each fault named with its file and line, that record
+    skipped, the others graded, status 1."""
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp()
+
+    def tearDown(self):
+        shutil.rmtree(self.dir)
+
+    def write(self, name, text):
+        path = os.path.join(self.dir, name)
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text)
+        return path
+
+    def test_a_sound_file_grades_with_status_0(self):
+        good = self.write("good.txt", "cptoc-session 1\n\n# a comment\n" + GOOD)
+        status, out, err = run("--session", good)
+        self.assertEqual((status, err), (0, ""))
+        self.assertIn("止まった所 m=21 ", out)
+        self.assertIn("採点した記録 1、飛ばした記録 0", out)
+        self.assertEqual(run("--session", good, "--png", os.path.join(self.dir, "a.png"))[0], 0)
+        self.assertTrue(os.path.getsize(os.path.join(self.dir, "a.png")) > 0)
+
+    def test_each_fault_names_file_and_line_and_the_rest_is_graded(self):
+        head = "cptoc-session 1\n\n"
+        cases = [
+            ("hello\n" + GOOD, ":1: 記録ファイルではありません(1行目が cptoc-session 1 ではありません)", 0),
+            (head + GOOD + "search 2\npath cam 0.5 0.5\nlimits 2 2\nkeys s*3\n",
+             ":9: 記録 2 が途中で切れています", 1),
+            (head + "search 1\npath cam 0.5 0.5\nlimits 2 2\nkeys s*3 k\nleft k 3 0.03\n\n" + GOOD,
+             ":3: 記録 1 の条件かキー操作を使えません", 1),
+            (head + "search 1\npath cam 0.5 0.5\nlimits 0 2\nkeys s*3\nleft k 3 0.03\n\n" + GOOD,
+             "xamax=0 は 0 より大きい有限の値にしてください", 1),
+            (head + "search 1\npath helix 0.5 0.5\nlimits 2 2\nkeys s*3\nleft k 3 0.03\n\n" + GOOD,
+             "TYPE の helix は", 1),
+            (head + "search 1\npath cam 0.5 0.5\nspeed 9\nlimits 2 2\nkeys s\nleft k 1 0.01\n\n" + GOOD,
+             ":5: 読めない行です: speed (記録 1 を飛ばします)", 1),
+        ]
+        for text, says, graded in cases:
+            path = self.write("s.txt", text)
+            status, out, err = run("--session", path)
+            self.assertEqual(status, 1, text)
+            self.assertIn(path, err, text)
+            self.assertIn(says, err, text)
+            self.assertNotIn("旧値", err)
+            self.assertIn("採点した記録 %d、飛ばした記録 1" % graded, out, err)
+
+    def test_a_picture_needs_exactly_one_record(self):
+        two = self.write("two.txt", "cptoc-session 1\n\n" + GOOD + GOOD.replace("search 1", "search 2"))
+        status, out, err = run("--session", two, "--svg", os.path.join(self.dir, "a.svg"))
+        self.assertEqual(status, 1)
+        self.assertIn("図(--svg --png --pdf)は記録が1つのときだけ書けます(記録は 2 個あります)", err)
+        self.assertFalse(os.path.exists(os.path.join(self.dir, "a.svg")))
+
+
+class Version(unittest.TestCase):
+    def test_version_prints_one_line_with_status_0(self):
+        status, out, err = run("--version")
+        self.assertEqual((status, err), (0, ""))
+        self.assertRegex(out, r"^cptoc-answer \d+\.\d+\.\d+\S*\n$")
 
 
 if __name__ == "__main__":
