@@ -12,12 +12,9 @@
 #include "core/conditions.h"
 #include "core/console.h"
 #include "core/state.h"
+#include "cptoc_version.h"
 #include "planner/optimum.h"
 #include "plot/figure.h"
-
-#ifndef CPTOC_VERSION
-#define CPTOC_VERSION "unknown"
-#endif
 
 namespace {
 

@@ -12,11 +12,8 @@
 #include "core/console.h"
 #include "core/messages.h"
 #include "core/state.h"
+#include "cptoc_version.h"
 #include "render/answer_overlay.h"
-
-#ifndef CPTOC_VERSION
-#define CPTOC_VERSION "unknown"
-#endif
 
 namespace {
 
