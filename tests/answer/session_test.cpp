@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -112,7 +113,7 @@ protected:
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
     }
-    void TearDown() override { std::system(("rm -rf " + dir).c_str()); }
+    void TearDown() override { std::filesystem::remove_all(dir); }
 };
 
 }  // namespace
@@ -152,7 +153,7 @@ TEST_F(Sessions, AClassIsOneTableAndItsCsvAndAnEditedTfIsFlagged)
 {
     const std::string a = dir + "/a.txt", b = dir + "/b.txt", c = dir + "/c.txt", csv = dir + "/class.csv";
     const double tf = recordTwoSearches(a);
-    std::system(("cp " + a + " " + b).c_str());
+    std::filesystem::copy_file(a, b);
     // c: the first tf written by hand with four decimals, as a student might.
     std::string text = slurp(a);
     const size_t at = text.find("ended ");
