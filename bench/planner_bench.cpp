@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "app/keys.h"
+#include "app/record.h"
 #include "bench_support.h"
 #include "core/state.h"
 #include "path/velocity_limit.h"
@@ -61,6 +62,31 @@ void EndOfSearch(benchmark::State& st)
         finishSearch();
         benchmark::DoNotOptimize(sim.mNormal);
     }
+}
+
+// The end of the search with cptoc --answer: the same, then the comparison with
+// the optimum that the window adds to that frame (computeOptimum and its lines).
+void EndOfSearchAnswer(benchmark::State& st)
+{
+    const int type = static_cast<int>(st.range(0));
+    prepareDefault(type);
+    setAnswerShown(true);
+    if (!joinByAccelerating()) {
+        st.SkipWithError("no junction on this path without switches");
+        return;
+    }
+    for (int i = 0; i < 2000 && !sim.finishPending; ++i) runSearchStep();
+    SimState saved = sim;
+    for (auto _ : st) {
+        st.PauseTiming();
+        sim = saved;
+        recordKey('k');  // a fresh search for the comparison (no dialogue: onKey is not called)
+        st.ResumeTiming();
+        finishSearch();
+        recordFrameDone();
+        benchmark::DoNotOptimize(sim.mNormal);
+    }
+    setAnswerShown(false);
 }
 
 // The largest entry of each path type within the accepted ranges: travel, rise,
@@ -186,4 +212,5 @@ BENCHMARK(EndOfSearchLongest)->Unit(benchmark::kMillisecond);
 BENCHMARK(SearchFrame)->DenseRange(1, 6)->Unit(benchmark::kMicrosecond);
 BENCHMARK(Preparation)->DenseRange(1, 6)->Unit(benchmark::kMillisecond);
 BENCHMARK(EndOfSearch)->Arg(1)->Arg(5)->Arg(6)->Unit(benchmark::kMillisecond);
+BENCHMARK(EndOfSearchAnswer)->Arg(1)->Arg(5)->Arg(6)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();
