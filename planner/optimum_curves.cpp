@@ -19,7 +19,7 @@ namespace {
 
 // One axis, |c1 u + c2 w| <= amax: u between (-amax - c2 w)/c1 and (amax - c2 w)/c1.
 // An axis that does not move along the path here (c1 = 0) bounds w only.
-void narrowBand(double c1, double c2, double w, double amax, Band* b)
+void narrowBand(int axis, double c1, double c2, double w, double amax, Band* b)
 {
     if (c1 == 0.0) return;
     const double slope = -c2 / c1;
@@ -30,10 +30,12 @@ void narrowBand(double c1, double c2, double w, double amax, Band* b)
     if (up < b->hi) {
         b->hi = up;
         b->slopeHi = slope;
+        b->axisHi = axis;
     }
     if (dn > b->lo) {
         b->lo = dn;
         b->slopeLo = slope;
+        b->axisLo = axis;
     }
 }
 
@@ -46,8 +48,9 @@ void bandAt(double s, double w, Band* b)
     b->lo = -INF;
     b->hi = INF;
     b->slopeLo = b->slopeHi = 0.0;
-    narrowBand(d.x1, d.x2, w, sim.xamax, b);
-    narrowBand(d.y1, d.y2, w, sim.yamax, b);
+    b->axisLo = b->axisHi = -1;
+    narrowBand(0, d.x1, d.x2, w, sim.xamax, b);
+    narrowBand(1, d.y1, d.y2, w, sim.yamax, b);
     if (!std::isfinite(b->lo)) b->lo = b->hi;  // a curve with x' = y' = 0 here: no motion
     if (!std::isfinite(b->hi)) b->hi = b->lo;
     if (!std::isfinite(b->lo)) b->lo = b->hi = 0.0;
@@ -82,17 +85,81 @@ void innerRange(double a, double b, double* lo, double* hi)
     *hi = h - e;
 }
 
-double slopeW(double s, double w, Extreme e, double lo, double hi, double* stiff)
+double slopeW(double s, double w, Extreme e, double lo, double hi, double* stiff, int* axis)
 {
     Band b;
     bandAt(clampTo(s, lo, hi), w, &b);
     if (e == ACCELERATING) {
         *stiff = 2.0 * b.slopeHi;
+        if (axis) *axis = b.axisHi;
         return 2.0 * b.hi;
     }
     *stiff = 2.0 * b.slopeLo;
+    if (axis) *axis = b.axisLo;
     return 2.0 * b.lo;
 }
+
+namespace {
+
+// One classical RK4 step of length h from (s, w) whose first slope is k1.
+double rk4Step(double s, double w, double h, double k1, Extreme e, double lo, double hi)
+{
+    double st;
+    const double k2 = slopeW(s + 0.5 * h, w + 0.5 * h * k1, e, lo, hi, &st);
+    const double k3 = slopeW(s + 0.5 * h, w + 0.5 * h * k2, e, lo, hi, &st);
+    const double k4 = slopeW(s + h, w + h * k3, e, lo, hi, &st);
+    return w + h / 6.0 * (k1 + 2.0 * k2 + 2.0 * k3 + k4);
+}
+
+// How far apart the two axes' bounds on the extreme path acceleration are at
+// (s, w): X's minus Y's, so that its sign changes where the other axis takes
+// over. NAN where an axis bounds only w (it does not move along the path there).
+double axisGap(double s, double w, Extreme e, double lo, double hi)
+{
+    CurveDerivs d;
+    cpDerivatives(clampTo(s, lo, hi), &d);
+    if (d.x1 == 0.0 || d.y1 == 0.0) return NAN;
+    auto bound = [&](double c1, double c2, double amax) {
+        const double e1 = (amax - c2 * w) / c1, e2 = (-amax - c2 * w) / c1;
+        return e == ACCELERATING ? (e1 > e2 ? e1 : e2) : (e1 > e2 ? e2 : e1);
+    };
+    return bound(d.x1, d.x2, sim.xamax) - bound(d.y1, d.y2, sim.yamax);
+}
+
+// The step length in (0, h] at whose end the other axis has just taken over,
+// for a step from (s, w) with first slope k1 whose end lies past the change:
+// regula falsi (Illinois) on axisGap along the step, bisection where the gap
+// is not defined. Within KINK_WIDTH of the step.
+double stepToKink(double s, double w, double h, double k1, Extreme e, double lo, double hi)
+{
+    auto gapAt = [&](double m) { return axisGap(s + m, rk4Step(s, w, m, k1, e, lo, hi), e, lo, hi); };
+    double a = 0.0, b = h;
+    double ga = axisGap(s, w, e, lo, hi), gb = gapAt(h);
+    if (!(ga * gb < 0.0)) return h;  // no change of sign to follow: take the whole step
+    const double width = KINK_WIDTH * std::fabs(h);
+    int side = 0;
+    for (int it = 0; it < KINK_ITER && std::fabs(b - a) > width; ++it) {
+        double m = (a * gb - b * ga) / (gb - ga);
+        if (!(std::fabs(m - a) < std::fabs(b - a)) || !(std::fabs(m - b) < std::fabs(b - a))) m = 0.5 * (a + b);
+        const double gm = gapAt(m);
+        if (!std::isfinite(gm)) return h;
+        if (gm == 0.0) return m;
+        if ((gm < 0.0) == (ga < 0.0)) {
+            a = m;
+            ga = gm;
+            if (side == -1) gb *= 0.5;
+            side = -1;
+        } else {
+            b = m;
+            gb = gm;
+            if (side == 1) ga *= 0.5;
+            side = 1;
+        }
+    }
+    return b;
+}
+
+}  // namespace
 
 double limitIn(double s, double lo, double hi) { return limitW(clampTo(s, lo, hi)); }
 
@@ -124,7 +191,8 @@ double integrateCurve(double s0, double w0, double s1, Extreme e, CurveStart sta
     }
     for (int k = 0; k < SUBSTEP_CAP && (s1 - s) * dir > 0.0; ++k) {
         double stiff;
-        const double k1 = slopeW(s, w, e, lo, hi, &stiff);
+        int axis = -1;
+        const double k1 = slopeW(s, w, e, lo, hi, &stiff, &axis);
         double h = s1 - s;
         if (stiff != 0.0) {
             double cap = STIFF_STEP / std::fabs(stiff);
@@ -132,18 +200,29 @@ double integrateCurve(double s0, double w0, double s1, Extreme e, CurveStart sta
             if (std::fabs(h) > cap) h = dir * cap;
         }
         double k2 = 0, k3 = 0, k4 = 0;
+        int axisEnd = axis;
         for (int retry = 0; retry < STEP_RETRY_CAP; ++retry) {
             double st2, st3, st4;
             k2 = slopeW(s + 0.5 * h, w + 0.5 * h * k1, e, lo, hi, &st2);
             k3 = slopeW(s + 0.5 * h, w + 0.5 * h * k2, e, lo, hi, &st3);
-            k4 = slopeW(s + h, w + h * k3, e, lo, hi, &st4);
+            k4 = slopeW(s + h, w + h * k3, e, lo, hi, &st4, &axisEnd);
             double stiffest = std::fabs(st2);
             if (std::fabs(st3) > stiffest) stiffest = std::fabs(st3);
             if (std::fabs(st4) > stiffest) stiffest = std::fabs(st4);
             if (stiffest * std::fabs(h) <= STIFF_STAGE || std::fabs(h) <= hMin) break;
             h *= STEP_SHORTEN;
         }
-        w += h / 6.0 * (k1 + 2.0 * k2 + 2.0 * k3 + k4);
+        double wNext = w + h / 6.0 * (k1 + 2.0 * k2 + 2.0 * k3 + k4);
+        // Where the other axis takes over inside the step, d2s/dt2 has a corner
+        // that RK4 would smear over the whole step: step only to just past it.
+        if (axisEnd != axis && std::fabs(h) > hMin) {
+            const double toKink = stepToKink(s, w, h, k1, e, lo, hi);
+            if (toKink != h) {
+                h = toKink;
+                wNext = rk4Step(s, w, h, k1, e, lo, hi);
+            }
+        }
+        w = wNext;
         s = ((s1 - (s + h)) * dir <= 0.0) ? s1 : s + h;
         if (!std::isfinite(w)) {
             fail(OPT_NOT_A_NUMBER);

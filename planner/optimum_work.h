@@ -31,6 +31,7 @@ constexpr int STEP_RETRY_CAP = 40;                // shortenings of one RK4 sub-
 constexpr int CANDIDATE_CAP = 64;                 // rejected switching-point candidates per search
 constexpr int REFINE_DEPTH = 16;                  // halvings of a cell in the time quadrature
 constexpr int PIECE_BUDGET = 200000;              // quadrature pieces per solution
+constexpr int KINK_ITER = 30;                     // steps of the search for where the other axis takes over
 constexpr int NEWTON_CAP = 60;                    // steps of the time-to-s inversion in one cell
 
 // ---- Tolerances (lengths in units of s, times of `work.scale`; see above) ----
@@ -55,7 +56,8 @@ constexpr double STEP_SHORTEN = 0.25;             // factor of a shortened RK4 s
 constexpr double CUBIC_FIT_REL = 1e-4;            // the cubic follows the curve: mid slope within this fraction [1]
 constexpr double CUBIC_FIT_ABS = 1e-12;           // ... of its slope scale plus this [w / unit of s]
 constexpr double TIME_SETTLED_ABS = 1e-11;        // halving a piece changed its time by at most this [s]
-constexpr double TIME_SETTLED_REL = 1e-10;        // ... plus this fraction of it [1]
+constexpr double TIME_SETTLED_REL = 1e-9;        // ... plus this fraction of it [1]
+constexpr double KINK_WIDTH = 1e-9;               // the change of axis located to this part of its RK4 step [1]
 constexpr double SAMPLE_TIME_REL = 1e-12;         // s(t) inverted to this time error [1 + t, s]
 constexpr double SAMPLE_WIDTH = 1e-14;            // ... or this bracket width [scale]
 
@@ -191,6 +193,7 @@ void innerRange(double a, double b, double* lo, double* hi);
 struct Band {
     double lo, hi;
     double slopeLo, slopeHi;
+    int axisLo, axisHi;  // the axis whose limit gives lo, hi: 0 X, 1 Y, -1 none
 };
 void bandAt(double s, double w, Band* b);
 // Largest w at s with a non-empty band (INF where no axis limits w).
@@ -198,7 +201,8 @@ double limitW(double s);
 double limitIn(double s, double lo, double hi);
 bool aboveLimit(double w, double lim);
 // dw/ds of the extreme curve at (s, w) with s clamped to [lo, hi]; *stiff is its d/dw.
-double slopeW(double s, double w, Extreme e, double lo, double hi, double* stiff);
+// *axis (when given) receives the axis whose limit is active.
+double slopeW(double s, double w, Extreme e, double lo, double hi, double* stiff, int* axis = nullptr);
 // The curve from (s0, w0) to s1 within one grid cell (either direction). With
 // `left` given, stops at the first sub-step end above the limit curve and sets
 // *left. NAN when the sub-step cap runs out.

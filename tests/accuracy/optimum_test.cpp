@@ -234,6 +234,80 @@ TEST_P(OptimumCase, MotionKeepsTheLimitsAndMatchesItsOwnPositions)
 
 // ---- Closed forms and symmetries ----
 
+// Closed forms over a seeded random sample of the accepted ranges (log-uniform
+// dimensions 0.01 to 20 m, limits 0.5 to 100 m/s^2).
+//
+// The constant-acceleration cam (x = s, y'' = +-c with c = 4H/L^2): with
+// s1 = yamax / (3 c xamax), if s1 < L/2 the X axis limits up to s1 and the Y axis
+// beyond, T = 2 [sqrt(2 s1 / xamax) + (sqrt(L^2/4 - s1^2/3) - sqrt(2/3) s1) / sqrt(yamax / c)];
+// otherwise the X axis alone, T = 2 sqrt(L / xamax).
+//
+// The sine wave with the X axis not limiting: Y runs bang-bang from 0 to A, to
+// -A and back to 0, T = (4 + 2 sqrt 2) sqrt(A / yamax), whatever the wavelength.
+// X does not limit where the path acceleration of that motion (s = asin(y / A) / k
+// on each monotone stretch of y(t)), found here by differences, stays within xamax.
+double camClosedForm(double L, double H, double xamax, double yamax)
+{
+    const double c = 4.0 * H / (L * L);
+    const double s1 = yamax / (3.0 * c * xamax);
+    if (s1 >= L / 2) return 2.0 * std::sqrt(L / xamax);
+    return 2.0 * (std::sqrt(2.0 * s1 / xamax) +
+                  (std::sqrt(L * L / 4 - s1 * s1 / 3) - std::sqrt(2.0 / 3.0) * s1) / std::sqrt(yamax / c));
+}
+
+// Largest |d2s/dt2| of the sine's motion that Y alone limits.
+double sineYOnlyPathAcceleration(double L, double A, double yamax)
+{
+    const double k = 2.0 * PI / L;
+    const double t1 = 2.0 * std::sqrt(A / yamax), t2 = 2.0 * std::sqrt(2.0 * A / yamax);
+    auto bang = [yamax](double t, double T, double from, double to) {  // rest to rest from `from` to `to`
+        const double d = to > from ? 1.0 : -1.0;
+        return t < T / 2 ? from + d * yamax * t * t / 2 : to - d * yamax * (T - t) * (T - t) / 2;
+    };
+    auto s = [&](double t) {
+        auto arc = [A](double y) { return std::asin(std::fmax(-1.0, std::fmin(1.0, y / A))); };
+        if (t < t1) return arc(bang(t, t1, 0, A)) / k;
+        if (t < t1 + t2) return (PI - arc(bang(t - t1, t2, A, -A))) / k;
+        return (2.0 * PI + arc(bang(t - t1 - t2, t1, -A, 0))) / k;
+    };
+    const double T = 2.0 * t1 + t2, h = T * 1e-4;
+    double worst = 0.0;
+    for (double t = h; t < T - h; t += h) worst = std::fmax(worst, std::fabs(s(t - h) - 2.0 * s(t) + s(t + h)) / (h * h));
+    return worst;
+}
+
+TEST(Optimum, ClosedFormsHoldOverTheAcceptedRanges)
+{
+    std::mt19937 rng(20261208);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    auto logUniform = [&](double lo, double hi) {
+        return std::exp(std::log(lo) + unit(rng) * (std::log(hi) - std::log(lo)));
+    };
+    double worstCam = 0.0, worstSine = 0.0;
+    int sines = 0;
+    for (int k = 0; k < 60; ++k) {
+        const PathCase cam = {"", CP_CAM_ACC, logUniform(0.01, 20), logUniform(0.01, 20), logUniform(0.5, 100),
+                              logUniform(0.5, 100)};
+        const double tf = solve(cam);
+        const double rel = std::fabs(tf / camClosedForm(cam.a, cam.b, cam.xamax, cam.yamax) - 1.0);
+        worstCam = std::fmax(worstCam, rel);
+        EXPECT_LE(rel, 1e-6) << caseName(cam);
+    }
+    for (int k = 0; k < 200 && sines < 30; ++k) {
+        const double L = logUniform(0.01, 20), A = logUniform(0.01, 20), yamax = logUniform(0.5, 100);
+        const double xamax = 100.0;
+        if (sineYOnlyPathAcceleration(L, A, yamax) > 0.9 * xamax) continue;
+        ++sines;
+        const PathCase sine = {"", CP_SINE, L, A, xamax, yamax};
+        const double tf = solve(sine);
+        const double rel = std::fabs(tf / ((4.0 + 2.0 * std::sqrt(2.0)) * std::sqrt(A / yamax)) - 1.0);
+        worstSine = std::fmax(worstSine, rel);
+        EXPECT_LE(rel, 1e-6) << caseName(sine);
+    }
+    EXPECT_GE(sines, 20);
+    std::printf("worst relative error: cam %.2e, sine %.2e over %d\n", worstCam, worstSine, sines);
+}
+
 // The quarter circle: the direct time integration of its two halves (RK4 in
 // time, with the circle's range written out) gives 2.549288 s at R = 1, a = 1;
 // s is the angle, so the time scales as sqrt(R / a).
