@@ -86,16 +86,29 @@ void sampleCell(int l, double t, double* s, double* w, double* lo, double* hi)
     if (!(h > 0.0 && T > 0.0)) return;
     innerRange(s0, s1, lo, hi);
     if (!work.cellRough[l]) {
-        // Constant acceleration through the cell, in the cell's own time; w from the cubic.
-        const double v0 = std::sqrt(work.nodeW[l] > 0 ? work.nodeW[l] : 0.0);
-        const double v1 = std::sqrt(work.nodeW[l + 1] > 0 ? work.nodeW[l + 1] : 0.0);
-        const double tLin = (v0 + v1) > 0.0 ? 2.0 * h / (v0 + v1) : T;
-        const double tau = (t - work.nodeT[l]) * tLin / T;
-        const double a = tLin > 0.0 ? (v1 - v0) / tLin : 0.0;
-        *s = clampTo(s0 + v0 * tau + 0.5 * a * tau * tau, s0, s1);
+        // The cubic through the cell's ends: s where its time from the start
+        // is the time sought, by Newton steps (dt/ds = 1/sqrt(w)) inside a
+        // bisection bracket; the same quadrature gives the whole cell's time,
+        // so s(t) meets the next cell where it starts.
         double d0, d1;
         cellSlopes(l, &d0, &d1);
-        *w = hermite(*s - s0, h, work.nodeW[l], work.nodeW[l + 1], d0, d1);
+        const double target = t - work.nodeT[l];
+        double a = s0, b = s1, x = s0 + h * (target / T);
+        for (int it = 0; it < NEWTON_CAP; ++it) {
+            const double err = cubicTime(l, s0, x, d0, d1) - target;
+            if (!std::isfinite(err)) break;
+            if (err < 0.0)
+                a = x;
+            else
+                b = x;
+            const double wx = hermite(x - s0, h, work.nodeW[l], work.nodeW[l + 1], d0, d1);
+            if (std::fabs(err) <= SAMPLE_TIME_REL * (1.0 + t) || b - a <= SAMPLE_WIDTH * work.scale) break;
+            double next = x - err * std::sqrt(wx > 0.0 ? wx : 0.0);
+            if (!(next > a && next < b)) next = 0.5 * (a + b);
+            x = next;
+        }
+        *s = x;
+        *w = hermite(x - s0, h, work.nodeW[l], work.nodeW[l + 1], d0, d1);
         return;
     }
     // The curve itself: s from the time since the cell's start by Newton
@@ -106,6 +119,16 @@ void sampleCell(int l, double t, double* s, double* w, double* lo, double* hi)
     for (int it = 0; it < NEWTON_CAP; ++it) {
         double wx;
         const double err = partialTime(l, x, &wx) - target;
+        if (!std::isfinite(err)) {
+            // Within rounding of an end at rest the quadrature has no finite
+            // value: that end lies beyond the time sought.
+            if (work.nodeBound[l] == ACCELERATING)
+                a = x;
+            else
+                b = x;
+            x = 0.5 * (a + b);
+            continue;
+        }
         if (err < 0.0)
             a = x;
         else

@@ -20,17 +20,31 @@ constexpr double GAUSS_W[5] = {0.118463442528095, 0.239314335249683, 0.284444444
 
 // Quadrature of one piece [a, b] of a cell: Gauss-Legendre on each half after
 // the substitution s = end +- (h/2) tau^2 (ds = h tau dtau), which keeps the
-// integrand finite at an end at rest. w at the ten points is integrated along
-// the curve from the end `from` names (its first step off a switching point
-// when `start` says so).
+// integrand finite at an end at rest. A piece with one end at rest, where w
+// grows about linearly from zero, takes s = that end +- h tau^2 over the whole
+// piece instead (two Gauss-Legendre halves in tau), under which the integrand
+// is close to constant. w at the ten points is integrated along the curve from
+// the end `from` names (its first step off a switching point when `start` says so).
 double pieceTime(double a, double wa, double b, double wb, Extreme e, BuiltFrom from, CurveStart start)
 {
     const double h = b - a;
     if (!(h > 0.0)) return 0.0;
-    double off[10], wq[10];
+    double off[10], weight[10], wq[10];
+    const bool restLeft = !(wa > 0.0) && wb > 0.0, restRight = wa > 0.0 && !(wb > 0.0);
     for (int k = 0; k < 5; ++k) {
-        off[k] = 0.5 * h * GAUSS_X[k] * GAUSS_X[k];
-        off[9 - k] = h - off[k];
+        if (restLeft || restRight) {
+            const double tau[2] = {0.5 * GAUSS_X[k], 0.5 + 0.5 * GAUSS_X[k]};
+            for (int half = 0; half < 2; ++half) {
+                const int j = half * 5 + k;  // ascending in tau
+                const double d = h * tau[half] * tau[half], wt = GAUSS_W[k] * h * tau[half];
+                off[restLeft ? j : 9 - j] = restLeft ? d : h - d;
+                weight[restLeft ? j : 9 - j] = wt;
+            }
+        } else {
+            off[k] = 0.5 * h * GAUSS_X[k] * GAUSS_X[k];
+            off[9 - k] = h - off[k];
+            weight[k] = weight[9 - k] = GAUSS_W[k] * h * GAUSS_X[k];
+        }
     }
     if (from == BuiltFrom::LEFT) {
         double s = a, w = wa;
@@ -48,19 +62,19 @@ double pieceTime(double a, double wa, double b, double wb, Extreme e, BuiltFrom 
         }
     }
     double T = 0.0;
-    for (int k = 0; k < 5; ++k) {
-        const double wl = wq[k], wr = wq[9 - k];
-        if (!(wl > 0.0) || !(wr > 0.0)) return INF;
-        T += GAUSS_W[k] * h * GAUSS_X[k] * (1.0 / std::sqrt(wl) + 1.0 / std::sqrt(wr));
+    for (int k = 0; k < 10; ++k) {
+        if (!(wq[k] > 0.0)) return INF;
+        T += weight[k] / std::sqrt(wq[k]);
     }
     return T;
 }
 
-// Adaptive halving of a piece until the two halves agree with the whole;
-// bounded by depth and by a budget of pieces per solution. `start` belongs to
+// Adaptive halving of a piece until the two halves agree with the whole within
+// `tol` (a part of the time of the piece first asked for, the same for every
+// smaller piece); bounded by depth and by a budget of pieces per solution. `start` belongs to
 // the end the curve is integrated from.
 double refinedTime(double a, double wa, double b, double wb, Extreme e, BuiltFrom from, CurveStart start,
-                   double whole, int depth)
+                   double whole, int depth, double tol)
 {
     const bool fromLeft = from == BuiltFrom::LEFT;
     const double m = 0.5 * (a + b);
@@ -73,11 +87,17 @@ double refinedTime(double a, double wa, double b, double wb, Extreme e, BuiltFro
     work.pieceBudget -= 2;
     const double both = tl + tr;
     if (!std::isfinite(both)) return INF;
-    if (depth >= REFINE_DEPTH || work.pieceBudget <= 0 ||
-        std::fabs(both - whole) <= TIME_SETTLED_ABS + TIME_SETTLED_REL * both)
-        return both;
-    return refinedTime(a, wa, m, wm, e, from, leftStart, tl, depth + 1) +
-           refinedTime(m, wm, b, wb, e, from, rightStart, tr, depth + 1);
+    if (depth >= REFINE_DEPTH || work.pieceBudget <= 0 || std::fabs(both - whole) <= tol) return both;
+    return refinedTime(a, wa, m, wm, e, from, leftStart, tl, depth + 1, tol) +
+           refinedTime(m, wm, b, wb, e, from, rightStart, tr, depth + 1, tol);
+}
+
+// The time along the curve over [a, b], refined until it settles.
+double curveTime(double a, double wa, double b, double wb, Extreme e, BuiltFrom from, CurveStart start)
+{
+    const double whole = pieceTime(a, wa, b, wb, e, from, start);
+    if (!std::isfinite(whole)) return INF;
+    return refinedTime(a, wa, b, wb, e, from, start, whole, 0, TIME_SETTLED_ABS + TIME_SETTLED_REL * whole);
 }
 
 // Does the cubic through the ends of cell i follow the curve? Its slope at the
@@ -107,7 +127,7 @@ CurveStart startOf(int node) { return work.nodeOnLimit[node] ? CurveStart::AT_SW
 // Time to run through profile cell i, t = integral of ds / sqrt(w). Where the
 // cubic through both ends (values and slopes) follows the curve, the quadrature
 // uses it; next to a switching point on the limit curve (whose slope is 0/0 at
-// a zero-inertia point) or where the active bound changes inside the cell, the
+// a zero-inertia point), at rest, or where the active bound changes inside the cell, the
 // curve itself is integrated to the quadrature points, halving until converged.
 double cellTime(int i)
 {
@@ -116,28 +136,18 @@ double cellTime(int i)
     work.cellRough[i] = false;
     if (!(h > 0.0)) return 0.0;
     const double w0 = work.nodeW[i], w1 = work.nodeW[i + 1];
-    if (!work.nodeOnLimit[i] && !work.nodeOnLimit[i + 1]) {
+    // A cell that starts or ends at rest is integrated along the curve too:
+    // there w is close to linear in s and the cubic's small errors in w would
+    // become large ones in ds/dt = sqrt(w) when the motion is sampled in time.
+    if (!work.nodeOnLimit[i] && !work.nodeOnLimit[i + 1] && w0 > 0.0 && w1 > 0.0) {
         double d0, d1;
         cellSlopes(i, &d0, &d1);
-        if (cubicFits(i, d0, d1)) {
-            double T = 0.0;
-            for (int k = 0; k < 5; ++k) {
-                const double off = 0.5 * h * GAUSS_X[k] * GAUSS_X[k];
-                const double wl = hermite(off, h, w0, w1, d0, d1);
-                const double wr = hermite(h - off, h, w0, w1, d0, d1);
-                if (!(wl > 0.0) || !(wr > 0.0)) return INF;
-                T += GAUSS_W[k] * h * GAUSS_X[k] * (1.0 / std::sqrt(wl) + 1.0 / std::sqrt(wr));
-            }
-            return T;
-        }
+        if (cubicFits(i, d0, d1)) return cubicTime(i, s0, s1, d0, d1);
     }
     work.cellRough[i] = true;
     const BuiltFrom from = builtFrom(i);
     const CurveStart start = startOf(from == BuiltFrom::LEFT ? i : i + 1);
-    const Extreme e = work.nodeBound[i];
-    const double whole = pieceTime(s0, w0, s1, w1, e, from, start);
-    if (!std::isfinite(whole)) return INF;
-    return refinedTime(s0, w0, s1, w1, e, from, start, whole, 0);
+    return curveTime(s0, w0, s1, w1, work.nodeBound[i], from, start);
 }
 
 }  // namespace
@@ -170,21 +180,46 @@ bool timeProfile()
     return true;
 }
 
+// The same refined quadrature as the cell's own time, from the end the curve
+// was built from: at both ends of the cell it gives 0 and the cell's time
+// exactly, so that the motion sampled in time does not jump between cells.
+double cubicTime(int i, double a, double b, double d0, double d1)
+{
+    const double s0 = work.nodeS[i], h = work.nodeS[i + 1] - s0;
+    const double w0 = work.nodeW[i], w1 = work.nodeW[i + 1];
+    const double p = b - a;
+    if (!(p > 0.0)) return 0.0;
+    double T = 0.0;
+    for (int k = 0; k < 5; ++k) {
+        const double off = 0.5 * p * GAUSS_X[k] * GAUSS_X[k];
+        const double wl = hermite(a - s0 + off, h, w0, w1, d0, d1);
+        const double wr = hermite(b - s0 - off, h, w0, w1, d0, d1);
+        if (!(wl > 0.0) || !(wr > 0.0)) return INF;
+        T += GAUSS_W[k] * p * GAUSS_X[k] * (1.0 / std::sqrt(wl) + 1.0 / std::sqrt(wr));
+    }
+    return T;
+}
+
 double partialTime(int i, double s, double* ws)
 {
     const double s0 = work.nodeS[i], s1 = work.nodeS[i + 1];
     const Extreme e = work.nodeBound[i];
+    const double T = work.nodeT[i + 1] - work.nodeT[i];
     if (!(s > s0)) {
         *ws = work.nodeW[i];
         return 0.0;
     }
+    if (!(s < s1)) {
+        *ws = work.nodeW[i + 1];
+        return T;
+    }
+    work.pieceBudget = PIECE_BUDGET;
     if (e == ACCELERATING) {
         *ws = integrateCurve(s0, work.nodeW[i], s, e, startOf(i));
-        return pieceTime(s0, work.nodeW[i], s, *ws, e, BuiltFrom::LEFT, startOf(i));
+        return curveTime(s0, work.nodeW[i], s, *ws, e, BuiltFrom::LEFT, startOf(i));
     }
     *ws = integrateCurve(s1, work.nodeW[i + 1], s, e, startOf(i + 1));
-    return (work.nodeT[i + 1] - work.nodeT[i]) -
-           pieceTime(s, *ws, s1, work.nodeW[i + 1], e, BuiltFrom::RIGHT, startOf(i + 1));
+    return T - curveTime(s, *ws, s1, work.nodeW[i + 1], e, BuiltFrom::RIGHT, startOf(i + 1));
 }
 
 }  // namespace optimum_detail

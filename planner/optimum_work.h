@@ -56,7 +56,7 @@ constexpr double STEP_SHORTEN = 0.25;             // factor of a shortened RK4 s
 constexpr double CUBIC_FIT_REL = 1e-4;            // the cubic follows the curve: mid slope within this fraction [1]
 constexpr double CUBIC_FIT_ABS = 1e-12;           // ... of its slope scale plus this [w / unit of s]
 constexpr double TIME_SETTLED_ABS = 1e-11;        // halving a piece changed its time by at most this [s]
-constexpr double TIME_SETTLED_REL = 1e-9;        // ... plus this fraction of it [1]
+constexpr double TIME_SETTLED_REL = 1e-9;         // ... plus this fraction of the time of the cell [1]
 constexpr double KINK_WIDTH = 1e-9;               // the change of axis located to this part of its RK4 step [1]
 constexpr double SAMPLE_TIME_REL = 1e-12;         // s(t) inverted to this time error [1 + t, s]
 constexpr double SAMPLE_WIDTH = 1e-14;            // ... or this bracket width [scale]
@@ -236,6 +236,9 @@ bool timeProfile();
 double hermite(double x, double h, double w0, double w1, double d0, double d1);
 // Slopes dw/ds at both ends of profile cell i.
 void cellSlopes(int i, double* d0, double* d1);
+// Time over [a, b] inside cell i along the cubic through its ends (slopes d0,
+// d1), by the same quadrature as the whole cell's; INF where the cubic is not positive.
+double cubicTime(int i, double a, double b, double d0, double d1);
 // Time from the start of cell i to s inside it, and w at s, along the curve.
 double partialTime(int i, double s, double* ws);
 

@@ -232,6 +232,53 @@ TEST_P(OptimumCase, MotionKeepsTheLimitsAndMatchesItsOwnPositions)
     EXPECT_LT(worstV, 1e-4) << caseName(c);
 }
 
+// The motion in time is continuous and keeps the limits also where the profile
+// is integrated along the curve (next to switching points on the limit, at a
+// start or end at rest): every 1e-4 s the step of s(t) is the trapezoid of its
+// ds/dt (a jump, 6.3e-5 rad on the first path before, would show at once), and the table every 0.01 s, rounded to the
+// six decimals the answer key prints, has second differences of x and y within
+// the axis limits plus what the rounding can add.
+TEST(Optimum, MotionInTimeIsContinuousAndItsTableKeepsTheLimits)
+{
+    const PathCase cases[] = {{"", CP_ARC, 5.0, 3600.0, 0.5, 100.0},
+                              {"", CP_ARC, 4.42883, 2081.11, 16.9127, 96.7446},
+                              {"", CP_CAM_ACC, 20.0, 20.0, 100.0, 0.5},
+                              {"", CP_CAM_CYCLOID, 0.01, 20.0, 0.5, 0.5},
+                              defaultCase(CP_U)};
+    for (const PathCase& c : cases) {
+        solve(c);
+        const double tf = optimum.tf;
+        double top = 0.0;
+        for (int i = 0; i <= optimum.nProfile; ++i) top = std::fmax(top, optimum.profile[i][1]);
+        const double h = 1e-4;
+        OptimumPoint prev = optimumAt(0.0);
+        double worstStep = 0.0;
+        for (int k = 1; k * h <= tf; ++k) {
+            const OptimumPoint p = optimumAt(k * h);
+            worstStep = std::fmax(worstStep, std::fabs(p.s - prev.s - 0.5 * h * (p.v + prev.v)));
+            prev = p;
+        }
+        // Within about 5e-7 of an end at rest the time along the curve is not
+        // resolved below its rounding: 1e-8 of the length scale covers that.
+        const double scale = std::fmax(1.0, sim.sEnd[sim.cpType]);
+        EXPECT_LE(worstStep, 1e-3 * h * top + 1e-8 * scale) << caseName(c);
+
+        const double dt = 0.01, rounding = 4 * 0.5e-6 / (dt * dt);
+        auto printed = [](double v) { return std::round(v * 1e6) / 1e6; };
+        double worstX = 0.0, worstY = 0.0;
+        OptimumPoint a = optimumAt(0.0), m = optimumAt(dt);
+        for (int k = 2; k * dt <= tf; ++k) {
+            const OptimumPoint b = optimumAt(k * dt);
+            worstX = std::fmax(worstX, std::fabs(printed(a.x) - 2 * printed(m.x) + printed(b.x)) / (dt * dt));
+            worstY = std::fmax(worstY, std::fabs(printed(a.y) - 2 * printed(m.y) + printed(b.y)) / (dt * dt));
+            a = m;
+            m = b;
+        }
+        EXPECT_LE(worstX, c.xamax * (1 + 1e-6) + rounding) << caseName(c);
+        EXPECT_LE(worstY, c.yamax * (1 + 1e-6) + rounding) << caseName(c);
+    }
+}
+
 // ---- Closed forms and symmetries ----
 
 // Closed forms over a seeded random sample of the accepted ranges (log-uniform
