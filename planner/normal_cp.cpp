@@ -127,7 +127,7 @@ void computeNormalCP()
     }
 
     // Checked at the times of the minimum-time trajectory.
-    fitToLimits(&p, mf, [&g](int i) { return g.TIME[i]; });
+    fitToLimits(&p, mf, [](int i) { return sim.TIME[i]; });
     for (int i = 0; i <= mf; ++i) {
         g.t = g.TIME[i];
         writePoint(i, p, g.TIME[i]);
@@ -166,6 +166,6 @@ double normalCpTime(double until)
     int n = static_cast<int>(std::ceil(until / g.dt0));
     if (!(n >= 1)) n = 1;
     if (n > TRAJ_LAST) n = TRAJ_LAST;
-    fitToLimits(&p, n, [&g](int i) { return i * g.dt0; });
+    fitToLimits(&p, n, [](int i) { return i * sim.dt0; });
     return p.tfN;
 }
