@@ -3,7 +3,8 @@
 #   the package builds with cpack; its control fields (version, architecture,
 #   maintainer, description, run-time dependencies found by dpkg-shlibdeps,
 #   recommendations); the files it lists; the licence and the copyright file;
-#   the changelog; the programs run from the unpacked package; lintian -I
+#   the changelog; the programs run from the unpacked package (--help and
+#   --version too); lintian -I
 #   --pedantic reports nothing but the accepted tags below; the desktop entry
 #   and the AppStream metainfo validate; both manual pages render without
 #   warnings; the version rule over a history of commits and tags; a second
@@ -149,6 +150,22 @@ if ! cmp -s "$tmp/cptoc.err" "$tmp/cptoc.want"; then
   diff "$tmp/cptoc.want" "$tmp/cptoc.err"
 fi
 pass "unpacked cptoc without DISPLAY: status $status, $(cat "$tmp/cptoc.err")"
+
+# --help and --version print and end with status 0, without a display and
+# without starting the dialogue; --version names the package's version.
+for run in "cptoc --help" "cptoc --version" "cptoc-answer --version"; do
+  set -- $run
+  [ "$answer_built" != none ] || [ "$1" = cptoc ] || continue
+  env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$1" "$2" </dev/null >"$tmp/option.out" 2>"$tmp/option.err"
+  status=$?
+  [ "$status" -eq 0 ] || fail "$run without a display exited with $status: $(cat "$tmp/option.err")"
+  [ -s "$tmp/option.out" ] || fail "$run printed nothing"
+  if grep -q '変更する\|設定した最短時間制御の条件' "$tmp/option.out"; then fail "$run started the dialogue"; fi
+  if [ "$2" = --version ]; then
+    [ "$(head -n 1 "$tmp/option.out")" = "$1 $version" ] || fail "$run prints '$(head -n 1 "$tmp/option.out")', not '$1 $version'"
+  fi
+done
+pass "--help and --version without a display: $(cat "$tmp/option.out")"
 
 if [ "$answer_built" != none ]; then
   "$root/usr/bin/cptoc-answer" 1 0.5 90 2 2 >"$tmp/answer.out" 2>"$tmp/answer.err"
