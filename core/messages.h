@@ -15,5 +15,14 @@
 // POSIX message locale the texts stay untranslated whatever LANGUAGE says.
 void initMessages();
 
+// The same for a program that has its user's languages as a list rather than a
+// locale (the browser edition: the browser's preferred languages, e.g.
+// "en-GB,en,ja"): the first that is Japanese or has a catalogue wins; Japanese,
+// or none of them, keeps the texts as they are. The catalogue is read by the
+// program itself rather than by the C library. catalogues: the folder of the
+// catalogues (<folder>/<language>/LC_MESSAGES/cptoc.mo); nullptr finds it as
+// initMessages does.
+void initMessagesFor(const char* languages, const char* catalogues = nullptr);
+
 // The text in the user's language; the text itself when there is no translation.
 const char* tr(const char* text);

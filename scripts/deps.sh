@@ -11,7 +11,7 @@ test_pkgs="xvfb xdotool x11-utils imagemagick python3 lintian desktop-file-utils
 bench_pkgs="libbenchmark-dev"
 # The browser edition: its compiler, and for its tests a browser, its driver, the
 # test client and a Japanese font for the console pane in screenshots.
-web_pkgs="emscripten"
+web_pkgs="emscripten gettext"
 web_test_pkgs="$web_pkgs chromium chromium-driver python3-selenium fonts-noto-cjk"
 # The Debian package: dpkg-shlibdeps finds its run-time dependencies, file tells it the programs.
 package_pkgs="dpkg-dev file"

@@ -25,6 +25,25 @@ constexpr int KEY_CAP = 8;      // bytes of one key (one UTF-8 character)
 constexpr int BACKSPACE = 0x7f;
 constexpr int ESC = 0x1b;
 
+// The texts of the page around the console and the canvas, by the name the
+// page's script knows them by; translated as the console texts are.
+struct PageText {
+    const char* name;
+    const char* text;
+};
+const PageText PAGE_TEXTS[] = {
+    {"entry", N_("コンソール入力（y/n はキー1つ、数値は Enter で確定）")},
+    {"title", N_("u:XY加速度，k:CP曲線 変更，W,w:画面拡大縮小，x,X,y,Y:左右上下移動，0:初期へ，s:継続, "
+                 "t:dt１つ戻る，r:切り替え，c:切り替え, f:最終軌道へ")},
+    {"key", N_("キーを1つ押してください")},
+    {"line", N_("入力して Enter")},
+    {"window", N_("描画画面: キーはこの画面で（ESC で終了）")},
+    {"ended", N_("ESC で終了しました。 ")},
+    {"again", N_("もう一度始める")},
+};
+
+constexpr int LANGUAGES_CAP = 256;  // the browser's preferred languages, "en-GB,en,ja"
+
 void printTo(bool error, const char* fmt, va_list ap)
 {
     int n = std::vsnprintf(textBuf, sizeof textBuf, fmt, ap);
@@ -98,9 +117,16 @@ void conSetStreams(FILE*, FILE*) {}
 FILE* conOutStream() { return stdout; }
 FILE* conInStream() { return stdin; }
 
-// A page is always UTF-8; numbers are printed with '.' (the "C" numeric locale of
-// WebAssembly). No catalogue is bound: the texts stay Japanese, as in a C locale.
-void conInitLocale() {}
+// A page is always UTF-8; numbers are printed with '.' (the "C" numeric locale of WebAssembly).
+// The language is the first of the browser's preferred languages that is Japanese or has a
+// catalogue (the catalogues are part of the page), as LANGUAGE chooses it at a terminal.
+void conInitLocale()
+{
+    char languages[LANGUAGES_CAP];
+    pageLanguages(languages, LANGUAGES_CAP);
+    initMessagesFor(languages);
+    for (const PageText& t : PAGE_TEXTS) pageSetText(t.name, tr(t.text));
+}
 bool conSetCodeset(const char*) { return false; }
 
 void conPrintf(const char* fmt, ...)

@@ -18,6 +18,11 @@ EM_ASYNC_JS(int, js_wait_console_key, (char* buf, int cap), {
 EM_JS(void, js_drop_console_keys, (), { cptocPage.dropConsoleKeys(); });
 EM_ASYNC_JS(int, js_wait_window_key, (), { return await cptocPage.nextWindowKey(); });
 EM_ASYNC_JS(void, js_wait_restart, (), { await cptocPage.restartAsked(); });
+EM_JS(void, js_languages, (char* buf, int cap), {
+    const list = navigator.languages && navigator.languages.length ? navigator.languages : [navigator.language];
+    stringToUTF8(list.filter(Boolean).join(","), buf, cap);
+});
+EM_JS(void, js_set_text, (const char* name, const char* text), { cptocPage.setText(UTF8ToString(name), UTF8ToString(text)); });
 EM_JS(void, js_present, (const unsigned char* rgba), { cptocPage.present(HEAPU8, rgba); });
 EM_JS(void, js_text, (unsigned char* rgba, const char* text, const int* px, int baseline, int size, int serif,
                       int r, int g, int b),
@@ -40,6 +45,13 @@ void pageDropConsoleKeys() { js_drop_console_keys(); }
 int pageWaitWindowKey() { return js_wait_window_key(); }
 void pageWaitRestart() { js_wait_restart(); }
 void pagePresent(const unsigned char* rgba) { js_present(rgba); }
+void pageLanguages(char* buf, int cap)
+{
+    if (cap < 1) return;
+    buf[0] = '\0';
+    js_languages(buf, cap);
+}
+void pageSetText(const char* name, const char* text) { js_set_text(name, text); }
 
 void pageText(unsigned char* rgba, const char* text, const int* px, int baseline, int size, bool serif, int r,
               int g, int b)

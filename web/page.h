@@ -31,6 +31,14 @@ int pageWaitWindowKey();
 // Waits until the page asks for a new session.
 void pageWaitRestart();
 
+// The browser's preferred languages, most preferred first, separated by ',' (UTF-8,
+// NUL-terminated, cut to cap - 1 bytes).
+void pageLanguages(char* buf, int cap);
+// Replaces one of the page's own texts (UTF-8): "entry" the console field's hint,
+// "title" the canvas's tooltip, "key", "line", "window", "ended" the status
+// line of each mode, "again" the button that starts a new session.
+void pageSetText(const char* name, const char* text);
+
 // Shows the 800 x 800 RGBA picture (top row first) on the canvas.
 void pagePresent(const unsigned char* rgba);
 // Writes text into the RGBA picture in colour (r, g, b): each character drawn

@@ -24,13 +24,17 @@ PAGE_SOURCES := $(CORE_SOURCES) render/frame.cpp render/phase_plots.cpp render/c
 ACCURACY_SOURCES := $(CORE_SOURCES) core/console.cpp tests/support/guided.cpp tests/accuracy/reference.cpp \
   tests/accuracy/audit.cpp tests/accuracy/cases.cpp tests/accuracy/accuracy_report.cpp
 
-CXXFLAGS := -std=c++17 -O2 -fno-exceptions -Wall -Wextra -Wpedantic -ffp-contract=off -I$(SRC)
+# The message catalogues are part of the page, in its file system under /locale.
+CXXFLAGS := -std=c++17 -O2 -fno-exceptions -Wall -Wextra -Wpedantic -ffp-contract=off -I$(SRC) \
+  -DCPTOC_LOCALEDIR=\"/locale\"
+LINGUAS := $(shell grep -v '^\#' $(SRC)/po/LINGUAS)
+catalogues := $(patsubst %,$(OUT)/locale/%/LC_MESSAGES/cptoc.mo,$(LINGUAS))
 # The dialogue waits for keys inside the program's own calls: ASYNCIFY unwinds
 # them to the page and back. Only direct calls lead to a wait, so indirect calls
 # need no instrumentation.
 PAGE_LDFLAGS := -O2 -sASYNCIFY -sASYNCIFY_IGNORE_INDIRECT=1 -sASYNCIFY_STACK_SIZE=65536 \
   -sINITIAL_MEMORY=33554432 -sENVIRONMENT=web -sMINIFY_HTML=0 -sEXIT_RUNTIME=0 \
-  --shell-file $(SRC)/web/shell.html
+  --shell-file $(SRC)/web/shell.html --embed-file $(OUT)/locale@/locale
 NODE_LDFLAGS := -O2 -sENVIRONMENT=node -sINITIAL_MEMORY=67108864 -sALLOW_MEMORY_GROWTH=1 \
   -sWASM_ASYNC_COMPILATION=0 -sEXIT_RUNTIME=1
 
@@ -45,7 +49,11 @@ page: $(OUT)/index.html
 accuracy: $(OUT)/accuracy_report.js
 bench: $(OUT)/bench.html
 
-$(OUT)/index.html: $(page_objects) $(SRC)/web/shell.html
+$(OUT)/locale/%/LC_MESSAGES/cptoc.mo: $(SRC)/po/%.po
+	@mkdir -p $(dir $@)
+	msgfmt --check --output-file=$@ $<
+
+$(OUT)/index.html: $(page_objects) $(catalogues) $(SRC)/web/shell.html
 	$(EMCC) $(PAGE_LDFLAGS) $(page_objects) -o $(OUT)/cptoc.html
 	mv $(OUT)/cptoc.html $(OUT)/index.html
 

@@ -114,6 +114,7 @@ class LanguageChoice(unittest.TestCase):
             ({"LC_ALL": "C.UTF-8", "LANGUAGE": "en"}, japanese),
             ({"LANG": ENGLISH, "LC_MESSAGES": "C"}, japanese),
             ({"LC_ALL": ENGLISH, "LANGUAGE": "ja"}, japanese),      # no Japanese catalogue: the ids
+            ({"LC_ALL": ENGLISH, "LANGUAGE": "ja_JP:en"}, japanese),  # Japanese preferred to English
             ({"LC_ALL": ENGLISH, "LANGUAGE": "de:en"}, english),    # the first language with a catalogue
             ({"LANG": "C.UTF-8", "LC_MESSAGES": ENGLISH}, english),
             ({"LANG": ENGLISH}, english),
