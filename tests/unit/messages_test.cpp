@@ -12,14 +12,6 @@
 
 namespace {
 
-// The folder of the sources, found from this file's own path.
-std::string sourceDir()
-{
-    const std::string here = __FILE__;
-    const std::string tail = "tests/unit/messages_test.cpp";
-    return here.substr(0, here.size() - tail.size());
-}
-
 // A quoted .po string without its quotes, its escapes resolved.
 std::string unquote(const std::string& line)
 {
@@ -85,7 +77,7 @@ TEST(Messages, TheFirstOfTheBrowsersLanguagesThatIsJapaneseOrHasACatalogueWins)
 
 TEST(Messages, TheOwnReaderFindsEveryTranslationOfTheCatalogue)
 {
-    const auto po = readPo(sourceDir() + "po/en.po");
+    const auto po = readPo(CPTOC_ENGLISH_PO);
     ASSERT_GT(po.size(), 100u);
     initMessagesFor("en", CPTOC_BUILD_LOCALEDIR);
     for (const auto& [id, str] : po) EXPECT_EQ(tr(id.c_str()), str) << id;

@@ -46,10 +46,13 @@ class Server:
         self.httpd.server_close()
 
 
-def start_browser():
-    """Headless Chromium as root: no sandbox, no GPU, nothing fetched from outside."""
+def start_browser(languages="ja"):
+    """Headless Chromium as root: no sandbox, no GPU, nothing fetched from outside. Its
+    preferred languages (which choose the page's language) are Japanese unless given."""
     opts = webdriver.ChromeOptions()
     opts.binary_location = "/usr/bin/chromium"
+    opts.add_argument("--lang=" + languages.split(",")[0])
+    opts.add_experimental_option("prefs", {"intl.accept_languages": languages})
     for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
                 "--disable-component-update", "--disable-sync", "--no-first-run",
                 "--user-data-dir=" + tempfile.mkdtemp(prefix="cptoc-chromium-"), "--window-size=1700,1000"):

@@ -48,6 +48,25 @@ class Browser(unittest.TestCase):
         page.window(window_keys)
 
 
+class Language(unittest.TestCase):
+    """The page speaks the first of the browser's languages that is Japanese or has a
+    catalogue: English here, its console and its own hints alike."""
+
+    def test_english_before_japanese_among_the_browsers_languages(self):
+        server = S.Server(FOLDER)
+        self.addCleanup(server.close)
+        browser = S.start_browser("de-DE,en-GB,ja")
+        self.addCleanup(browser.quit)
+        page = S.Page(browser, server.url)
+        self.assertTrue(page.output().endswith("\n   Change the path?  yes : y   no : n    "), page.output()[-200:])
+        self.assertEqual(page.js("return document.getElementById('entry').placeholder"),
+                         "Console entry (y/n: one key, numbers: confirm with Enter)")
+        page.console("nn")
+        self.assertIn("\n\n............to the window..........\n", page.output())
+        self.assertEqual(page.js("return document.getElementById('status').textContent"),
+                         "Window: keys go to the picture (ESC ends)")
+
+
 class SameSessions(Browser):
     def test_default_arc_searched_and_played_back(self):
         native = self.native("nn")
