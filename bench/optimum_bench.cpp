@@ -1,6 +1,6 @@
 // Timings of the minimum-time solver: every path of the accuracy table (the six
 // defaults, then other dimensions and limits) and the largest accepted entry of
-// each path type, one whole computeOptimum per iteration.
+// each path type and the slowest entries known, one whole computeOptimum per iteration.
 #include <benchmark/benchmark.h>
 
 #include "bench_support.h"
@@ -37,6 +37,11 @@ const Entry LARGEST[7] = {{0, 0, 0, 0, 0},
                           {CP_SLALOM, 2.0, 20.0, 0.5, 1.5},
                           {CP_CAM_ACC, 20.0, 20.0, 0.5, 1.5},
                           {CP_CAM_CYCLOID, 20.0, 20.0, 0.5, 1.5}};
+
+// The slowest accepted entries known: the largest slalom and the ten-turn arc
+// with both limits at their smallest, and the arc with very unequal limits.
+const Entry SLOWEST[] = {{CP_SLALOM, 2.0, 20.0, 0.5, 0.5}, {CP_ARC, 5.0, 3600.0, 0.5, 0.5}, {CP_ARC, 5.0, 3600.0, 0.5, 100.0}};
+constexpr int SLOWEST_N = sizeof(SLOWEST) / sizeof(SLOWEST[0]);
 
 // The path and limits of an entry in `sim`, as the dialogue would leave them.
 void prepare(const Entry& e)
@@ -75,9 +80,11 @@ void run(benchmark::State& st, const Entry& e)
 
 void OptimumTable(benchmark::State& st) { run(st, TABLE[st.range(0)]); }
 void OptimumLargest(benchmark::State& st) { run(st, LARGEST[st.range(0)]); }
+void OptimumSlowest(benchmark::State& st) { run(st, SLOWEST[st.range(0)]); }
 
 }  // namespace
 
 BENCHMARK(OptimumTable)->DenseRange(0, TABLE_N - 1)->Unit(benchmark::kMillisecond);
 BENCHMARK(OptimumLargest)->DenseRange(1, 6)->Unit(benchmark::kMillisecond);
+BENCHMARK(OptimumSlowest)->DenseRange(0, SLOWEST_N - 1)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();
