@@ -127,7 +127,7 @@ void tableRow(const Record& r, bool same)
         std::snprintf(diff, sizeof diff, "%+.2f", (g.tf / optimum.tf - 1.0) * 100.0);
     if (!detailed)
         conPrintf("\n%-20s %4d  %-8s %9s %9s %7s %7s %8s %8s %7s  %s%s", fileName, r.number, r.path[0], r.path[1],
-                  r.path[2], r.limits[0], r.limits[1], tf, best, diff, result, same ? "" : "  (記録と不一致)");
+                  r.path[2], r.limits[0], r.limits[1], tf, best, diff, result, same ? "" : tr("  (記録と不一致)"));
     if (!csvOpen) return;
     char row[512];
     const int n = std::snprintf(row, sizeof row, "%s,%d,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s\n", fileName, r.number,
@@ -377,7 +377,7 @@ SessionOutcome gradeSessions(const AnswerArgs& a)
     }
     if (!detailed)
         conPrintf("\n%-20s %4s  %-8s %9s %9s %7s %7s %8s %8s %7s  %s", "file", "no", "type", "D1", "D2", "xamax",
-                  "yamax", "tf[s]", "opt.tf", "diff[%]", "結果");
+                  "yamax", "tf[s]", "opt.tf", "diff[%]", "result");
     for (int i = 0; i < a.nFiles; ++i) gradeFile(a.files[i], &o);
     conPrintf("\n採点した記録 %d、飛ばした記録 %d、記録と違う再生 %d\n", o.graded, o.skipped, o.mismatched);
     if (csvOpen) {
