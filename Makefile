@@ -35,6 +35,7 @@ bench:
 	sh bench/run.sh $(BUILD)-bench
 	$(MAKE) -f web/web.mk SRC=. OUT=$(WEB) -j $(JOBS) page bench
 	/usr/bin/python3 bench/web_bench.py $(WEB)
+	NODE_PATH=/usr/share/nodejs node --no-experimental-fetch $(WEB)/bench_node.js
 
 # The browser edition: index.html, cptoc.js and cptoc.wasm in $(WEB), a folder
 # for any static web server. web-serve shows it at http://127.0.0.1:$(PORT)/.

@@ -67,14 +67,19 @@ void span(int j, double xl, double xr)
     }
 }
 
+// Plain comparisons: std::fmin and std::fmax are library calls in WebAssembly,
+// and the coordinates here are finite (checked before use).
+double lesser(double a, double b) { return a < b ? a : b; }
+double greater(double a, double b) { return a > b ? a : b; }
+
 // A convex polygon of n vertices in pixels: every row's span between its edges.
 void fillConvex(const double (*v)[2], int n)
 {
     if (n < 3) return;
     double ylo = v[0][1], yhi = v[0][1];
     for (int k = 1; k < n; ++k) {
-        ylo = std::fmin(ylo, v[k][1]);
-        yhi = std::fmax(yhi, v[k][1]);
+        ylo = lesser(ylo, v[k][1]);
+        yhi = greater(yhi, v[k][1]);
     }
     if (!std::isfinite(ylo) || !std::isfinite(yhi)) return;
     int j0 = firstCentre(ylo), j1 = firstCentre(yhi) - 1;
@@ -86,11 +91,11 @@ void fillConvex(const double (*v)[2], int n)
         for (int k = 0; k < n; ++k) {
             const double* a = v[k];
             const double* b = v[(k + 1) % n];
-            const double lo = std::fmin(a[1], b[1]), hi = std::fmax(a[1], b[1]);
+            const double lo = lesser(a[1], b[1]), hi = greater(a[1], b[1]);
             if (!(yc >= lo && yc < hi)) continue;
             const double x = a[0] + (b[0] - a[0]) * (yc - a[1]) / (b[1] - a[1]);
-            xl = std::fmin(xl, x);
-            xr = std::fmax(xr, x);
+            xl = lesser(xl, x);
+            xr = greater(xr, x);
         }
         span(j, xl, xr);
     }

@@ -2,7 +2,8 @@
 # Usage: make -f web/web.mk SRC=<source tree> OUT=<folder> [target]
 #   (default)  the page
 #   accuracy   OUT/accuracy_report.js, the accuracy table of the core under node
-#   bench      OUT/bench.html, the playback frames of the longest motion timed in a page
+#   bench      OUT/bench.html, the playback frames of the longest motion timed in a page,
+#              and OUT/bench_node.js, the same frames under node with their CPU time
 # Objects and their dependency files stay in OUT/obj, so that a second run
 # rebuilds only what changed.
 SRC ?= .
@@ -47,7 +48,7 @@ bench_objects = $(patsubst %.cpp,$(OBJ)/%.o,$(BENCH_SOURCES))
 .PHONY: page accuracy bench
 page: $(OUT)/index.html
 accuracy: $(OUT)/accuracy_report.js
-bench: $(OUT)/bench.html
+bench: $(OUT)/bench.html $(OUT)/bench_node.js
 
 $(OUT)/locale/%/LC_MESSAGES/cptoc.mo: $(SRC)/po/%.po
 	@mkdir -p $(dir $@)
@@ -59,6 +60,10 @@ $(OUT)/index.html: $(page_objects) $(catalogues) $(SRC)/web/shell.html
 
 $(OUT)/bench.html: $(bench_objects) $(SRC)/web/shell.html
 	$(EMCC) $(PAGE_LDFLAGS) $(bench_objects) -o $@
+
+$(OUT)/bench_node.js: $(bench_objects) $(SRC)/web/bench_node.js
+	$(EMCC) $(filter-out -sENVIRONMENT=web --shell-file $(SRC)/web/shell.html,$(PAGE_LDFLAGS)) -sENVIRONMENT=node \
+	  -sWASM_ASYNC_COMPILATION=0 --pre-js $(SRC)/web/bench_node.js $(bench_objects) -o $@
 
 $(OUT)/accuracy_report.js: $(accuracy_objects)
 	$(EMCC) $(NODE_LDFLAGS) $(accuracy_objects) -o $@
