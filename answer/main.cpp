@@ -18,6 +18,10 @@
 
 namespace {
 
+// The replayed session ended away from the goal or faster than the optimum:
+// its grade block says which, and it was not graded.
+constexpr int EXIT_SESSION_UNSOUND = 3;
+
 KeySession keys;  // the session of --keys / --keys-file
 
 // Output files after the report; false when any could not be written.
@@ -76,15 +80,17 @@ int main(int argc, char** argv)
     printConditions();
     printOptimumReport(tfNormal);
     const bool withSession = a.keysText != nullptr || a.keysFile != nullptr;
+    bool sessionSound = true;
     if (withSession) {
         conPrintf("\n\n/*************** キー操作の再生(窓のコンソール出力) ****************/");
         const ReplayOutcome r = replaySession(keys);
-        printGrade(r);
+        sessionSound = printGrade(r);
     }
 
     conSetStreams(stderr, nullptr);
     const bool filesOk = optimum.ok ? writeOutputs(a, withSession) : true;
     if (!filesOk) conPrintf("\n");
     conSetStreams(nullptr, nullptr);
-    return optimum.ok && filesOk ? 0 : 1;
+    if (!(optimum.ok && filesOk)) return 1;
+    return sessionSound ? 0 : EXIT_SESSION_UNSOUND;
 }

@@ -18,6 +18,51 @@ namespace {
 FrameFn frameFn = nullptr;
 ExitFn exitFn = nullptr;
 
+// The trajectory as a refused 'f' found it: its last point (index, time, phase
+// point) and its records. Between two presses of 'f' (or of the view keys) the
+// trajectory only grows at its end, so when a press finds the same last point
+// (a stopped search, or one held at the 's' clamp, recomputes nothing new) the
+// join would search the same crossing in vain and is not tried again.
+struct RefusedJoin {
+    bool valid = false;
+    int m = 0;
+    int nchn = 0;
+    int sign = 0;
+    double t = 0, s = 0, v = 0;
+    // The prepared search it belongs to: path, limits and deceleration curve.
+    int type = 0;
+    int bwdN = 0;
+    double xamax = 0, yamax = 0, sEnd = 0;
+};
+RefusedJoin refused;
+
+RefusedJoin currentEnd()
+{
+    const SimState& g = sim;
+    RefusedJoin r;
+    r.valid = true;
+    r.m = g.m;
+    r.nchn = g.NCHN;
+    r.sign = g.accSign;
+    const int m = g.m < 0 ? 0 : (g.m > TRAJ_LAST ? TRAJ_LAST : g.m);
+    r.t = g.TIME[m];
+    r.s = g.phase[m][0];
+    r.v = g.phase[m][1];
+    r.type = g.cpType;
+    r.bwdN = g.bwdN;
+    r.xamax = g.xamax;
+    r.yamax = g.yamax;
+    r.sEnd = g.sEnd[g.cpType >= 0 && g.cpType < TYPE_CAP ? g.cpType : 0];
+    return r;
+}
+
+bool sameEnd(const RefusedJoin& a, const RefusedJoin& b)
+{
+    return a.valid && b.valid && a.m == b.m && a.nchn == b.nchn && a.sign == b.sign && a.t == b.t && a.s == b.s &&
+           a.v == b.v && a.type == b.type && a.bwdN == b.bwdN && a.xamax == b.xamax && a.yamax == b.yamax &&
+           a.sEnd == b.sEnd;
+}
+
 constexpr double ZOOM_STEP = 0.9;  // 'w' / 'W'
 constexpr double PAN_STEP = 0.05;  // 'x' 'X' 'y' 'Y' [window units]
 
@@ -78,6 +123,13 @@ void joinKey()
         clampForStep();
         return;
     }
+    const RefusedJoin here = currentEnd();
+    if (sameEnd(refused, here)) {
+        // Nothing changed since the last refusal: the answer is the same, and
+        // its console line (once per search) has been given.
+        clampForStep();
+        return;
+    }
     if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
     g.joinMark = 'f';
     g.NCHN += 1;
@@ -89,6 +141,24 @@ void joinKey()
         g.joinMark = '0';
         g.NCHN -= 1;
         clampForStep();
+        refused = here;
+    }
+}
+
+// Keys that leave the searched trajectory as it is: 'f' itself and the view keys.
+bool keepsTrajectory(unsigned char key)
+{
+    switch (key) {
+    case 'f':
+    case 'w':
+    case 'W':
+    case 'x':
+    case 'X':
+    case 'y':
+    case 'Y':
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -110,6 +180,7 @@ void onKey(unsigned char key, int /*x*/, int /*y*/)
     SimState& g = sim;
     recordKey(key);  // the session record (--record) sees every key before it acts
     g.lastKey = static_cast<char>(key);
+    if (!keepsTrajectory(key)) refused.valid = false;
 
     // Once the trajectory is joined its records are final: 't', 'r' and 'c'
     // only step the playback, as 's' does.
@@ -167,6 +238,7 @@ void onKey(unsigned char key, int /*x*/, int /*y*/)
             g.NCHN = 0;
             g.searchStopped = false;
             restoreStartPoint();
+            resetNotices();  // a new search: its explaining lines are given again
         }
         break;
     case 'w':

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr double DT_FINE = 0.001;   // time step of both curves [s]
 constexpr int LAST = CURVE_CAP - 1;  // 3000: the curves never pass this index
 
 // Integrates one curve from curve[0] with steps of h * nSub, each made of nSub
@@ -60,12 +59,12 @@ void computeBoundaryCurves()
     g.fwdCurve[0][0] = 0.0;
     g.fwdCurve[0][1] = 0.0;
     bool fwdViolated = false;
-    g.fwdN = integrateCurve(g.fwdCurve, DT_FINE / nSub, true, &fwdViolated);
+    g.fwdN = integrateCurve(g.fwdCurve, CURVE_DT / nSub, true, &fwdViolated);
 
     g.accSign = -1;
     g.bwdCurve[0][0] = g.sEnd[g.cpType];
     g.bwdCurve[0][1] = g.vEnd[g.cpType];
-    g.bwdN = integrateCurve(g.bwdCurve, -DT_FINE / nSub, false, &g.bwdStopViolated);
+    g.bwdN = integrateCurve(g.bwdCurve, -CURVE_DT / nSub, false, &g.bwdStopViolated);
 
     // A curve that fills its table without meeting the velocity limit or the
     // other end of the path: with limits this low the motion is too slow for

@@ -36,11 +36,6 @@ void reportJoinDoesNotFit()
     conPrintf("\n※ 軌道の表(2001点)に最終軌道が入りきりません。ここからは最終軌道へ乗せられません");
 }
 
-void reportJoinDiverges()
-{
-    conPrintf("\n※ ここからは最終軌道へ乗せられません(減速が発散します)");
-}
-
 void reportLimitCrossed()
 {
     conPrintf("\n※ 軌道が速度制限曲線を越えました。't'，'r' または '0' で戻ってください");

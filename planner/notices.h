@@ -15,9 +15,6 @@ void reportRecordsFull();
 // not fit the trajectory tables.
 void reportJoinDoesNotFit();
 
-// A join is refused because braking from the crossing would leave the region
-// under the velocity limit.
-void reportJoinDiverges();
 // A search step would cross the velocity limit: it adds no point.
 void reportLimitCrossed();
 

@@ -7,8 +7,38 @@
 #include "core/state.h"
 #include "path/curves.h"
 #include "planner/bounds.h"
+#include "planner/join.h"
 #include "planner/normal_cp.h"
 #include "planner/notices.h"
+
+namespace {
+
+constexpr double TIME_TOL = 1e-9;  // two times closer than this are the same [s]
+
+// One step of the rebuilt motion from y over h with the sign in force, in nSub
+// sub-steps; a sub-step that would bring ds/dt below zero ends at its zero.
+// t advances by the time actually integrated.
+void brakeOrAccelerate(double* t, double h, int nSub, double y[2], double acc[3])
+{
+    const double hs = h / nSub;
+    double tau = *t;
+    for (int k = 0; k < nSub; ++k) {
+        const double x[2] = {y[0], y[1]};
+        rkgStep(tau, hs, x, y, acc, 2);
+        tau += hs;
+        if (y[1] < 0.0) {
+            // Cut the sub-step at the zero of the velocity.
+            const double f = hs * x[1] / (x[1] - y[1]);
+            tau = tau - hs + f;
+            y[0] = x[0] + (y[0] - x[0]) * f / hs;
+            y[1] = 0.0;
+            break;
+        }
+    }
+    *t = tau;
+}
+
+}  // namespace
 
 void rebuildFinalTrajectory()
 {
@@ -35,10 +65,18 @@ void rebuildFinalTrajectory()
     int nRec = g.NCHN;
     if (nRec > REC_CAP - 1) nRec = REC_CAP - 1;
     for (int b = 1; b <= nRec; ++b) {
+        // The last interval ends the motion at rest at the goal: it brakes along
+        // the deceleration curve, which was computed backward from the goal.
+        // Integrating that braking forward instead would be unstable where the
+        // curve falls steeply and could stop short of the goal.
+        const bool toGoal = b == nRec && std::fabs(g.chnRec[b][1] - g.sEnd[g.cpType]) <= TIME_TOL &&
+                            g.chnRec[b][2] == 0.0;
         // e equal steps of dt that span the recorded interval exactly.
         const double span = g.chnRec[b][0] - g.chnRec[b - 1][0];
         double eReal = std::trunc(span / g.dt0);
         if (!(eReal > 0.0)) eReal = 0.0;  // shorter than dt0, negative or not a number
+        // The last interval always reaches its end record, however short.
+        if (toGoal && eReal < 1.0 && span > 0.0) eReal = 1.0;
         int e = eReal > TRAJ_LAST ? TRAJ_LAST : static_cast<int>(eReal);
         // An interval of no step keeps dt finite; no step uses it.
         g.dt = e > 0 ? span / e : g.dt0;
@@ -51,29 +89,21 @@ void rebuildFinalTrajectory()
         g.phase[g.mf][1] = g.chnRec[b - 1][2];
         // An interval shorter than dt0 adds no point; the clock then goes on
         // from the record's own time, so that the motion ends at tf.
-        if (std::fabs(g.t - g.chnRec[b - 1][0]) > 1e-9) {
+        if (std::fabs(g.t - g.chnRec[b - 1][0]) > TIME_TOL) {
             g.t = g.chnRec[b - 1][0];
             if (g.mf > 0) g.TIME[g.mf] = g.t;
         }
-        const double h = g.dt / nSub;
+        const double tStart = g.t;
 
         for (int q = 1; q <= e; ++q) {
-            double tau = g.t;
             double y[2] = {g.phase[g.mf][0], g.phase[g.mf][1]};
-            for (int k = 0; k < nSub; ++k) {
-                const double x[2] = {y[0], y[1]};
-                rkgStep(tau, h, x, y, acc, 2);
-                tau += h;
-                if (y[1] < 0.0) {
-                    // Cut the sub-step at the zero of the velocity.
-                    const double f = h * x[1] / (x[1] - y[1]);
-                    tau = tau - h + f;
-                    y[0] = x[0] + (y[0] - x[0]) * f / h;
-                    y[1] = 0.0;
-                    break;
-                }
+            // On the deceleration curve: the point sigma before the end record.
+            const double sigma = q == e ? 0.0 : g.chnRec[b][0] - (tStart + q * g.dt);
+            if (toGoal && decelerationCurveAt(sigma, y, acc)) {
+                g.t = q == e ? g.chnRec[b][0] : tStart + q * g.dt;
+            } else {
+                brakeOrAccelerate(&g.t, g.dt, nSub, y, acc);
             }
-            g.t = tau;
             g.mf += 1;
             g.TIME[g.mf] = g.t;
             g.phase[g.mf][0] = y[0];
@@ -95,9 +125,9 @@ void rebuildFinalTrajectory()
         g.finalXY[g.mf][2] = g.accTab[g.mf][1];
         g.finalXY[g.mf][3] = g.accTab[g.mf][2];
         if (b == nRec) {  // the end of the motion: the axes come to rest
-            // The velocity reaches zero within the last sub-step, a hair before
-            // the recorded end; the motion rests at the goal until then, so its
-            // last point carries the time of the end record.
+            // A motion integrated forward to rest reaches zero within its last
+            // sub-step, a hair before the recorded end; it rests there until
+            // then, so its last point carries the time of the end record.
             if (g.mf > 0 && std::fabs(g.TIME[g.mf] - g.chnRec[b][0]) < g.dt0) {
                 g.TIME[g.mf] = g.chnRec[b][0];
                 g.t = g.TIME[g.mf];

@@ -59,7 +59,13 @@ int lookAhead(double (*curve)[2])
         }
         if (std::fabs(g.accNow[1]) > g.xamax + AXIS_TOL) break;
         if (std::fabs(g.accNow[2]) > g.yamax + AXIS_TOL) break;
-        if (curve[j + 1][1] < 0.0) break;
+        if (curve[j + 1][1] < 0.0) {
+            // The look-ahead ends where braking brings ds/dt to zero.
+            const double f = curve[j][1] / (curve[j][1] - curve[j + 1][1]);
+            curve[j + 1][0] = curve[j][0] + (curve[j + 1][0] - curve[j][0]) * f;
+            curve[j + 1][1] = 0.0;
+            break;
+        }
         if (curve[j + 1][0] > g.sEnd[g.cpType]) break;
     }
     return n;
@@ -97,14 +103,26 @@ bool integrateStep(double y[2])
     const int nSub = g.nSub > 0 ? g.nSub : 1;
     const double h = g.dt / nSub;
     for (int k = 0; k < nSub; ++k) {
+        const double x[2] = {y[0], y[1]};
         double yNew[2];
-        rkgStep(g.t, h, y, yNew, g.accNow, 2);
+        rkgStep(g.t, h, x, yNew, g.accNow, 2);
         y[0] = yNew[0];
         y[1] = yNew[1];
         g.t += h;
         if (!std::isfinite(y[0]) || !std::isfinite(y[1]) || !std::isfinite(g.accNow[0])) return false;
         if (!(std::fabs(g.accNow[1]) <= g.xamax + AXIS_TOL)) return false;
         if (!(std::fabs(g.accNow[2]) <= g.yamax + AXIS_TOL)) return false;
+        if (y[1] < 0.0) {
+            // Braking that reaches ds/dt = 0 ends there: the sub-step is cut at
+            // the zero of the velocity (as the rebuild cuts it), so that no point
+            // has a negative speed and the motion never runs back.
+            const double f = h * x[1] / (x[1] - y[1]);
+            g.t = g.t - h + f;
+            y[0] = x[0] + (y[0] - x[0]) * f / h;
+            y[1] = 0.0;
+            phaseRhs(1, g.t, y, g.accNow);
+            return true;
+        }
     }
     return true;
 }

@@ -95,8 +95,15 @@ TEST(Replay, AnEndedSessionPrintsTheEndOfSearchOnceAndIsGraded)
     EXPECT_GE(tfKeys, tfOpt * (1.0 - 1e-3));
     const double pct = numberAfter(grade, "[s] (");
     EXPECT_NEAR(pct, (sim.chnRec[sim.NCHN][0] / optimum.tf - 1.0) * 100.0, 0.006);
-    // One line per switching record between the start and the end record.
-    EXPECT_EQ(count(grade, ")  最適解 t"), sim.NCHN - 1);
+    // One line per switching record between the start and the end record, and
+    // one for the switch 'c' made at 0.64 s, past the junction, that the join gave up.
+    EXPECT_EQ(sim.NCHN, 2);
+    EXPECT_EQ(count(grade, ")  最適解 t"), 2);
+    const size_t givenUp = grade.find("\n最終軌道へ乗せたとき使われなかった切り替え点");
+    ASSERT_NE(givenUp, std::string::npos);
+    EXPECT_NEAR(numberAfter(grade, "\nt1=", givenUp), 0.64, 1e-9);
+    // It came late: the time the motion ran on from the optimal switch point.
+    EXPECT_GT(numberAfter(grade, "Δt=", givenUp), 0.0);
     EXPECT_EQ(count(grade, "届いていません"), 0);
 }
 
@@ -118,17 +125,34 @@ TEST(Replay, AnUnfinishedSessionSaysWhereItStopped)
     EXPECT_NEAR(numberAfter(grade, "\nt1="), 0.31, 1e-9);
 }
 
-TEST(Grade, NearestOptimalSwitchIsTheClosestInS)
+TEST(Grade, PairsEachRecordWithTheOptimalSwitchOfItsKindNearestInTime)
 {
     optimum = OptimumResult{};
-    EXPECT_EQ(nearestOptimalSwitch(0.5), -1);
-    optimum.nSwitch = 3;
-    optimum.sw[0].s = 0.2;
-    optimum.sw[1].s = 0.9;
-    optimum.sw[2].s = 1.4;
-    EXPECT_EQ(nearestOptimalSwitch(0.5), 0);
-    EXPECT_EQ(nearestOptimalSwitch(0.6), 1);
-    EXPECT_EQ(nearestOptimalSwitch(1.2), 2);
-    EXPECT_EQ(nearestOptimalSwitch(-5.0), 0);
-    EXPECT_EQ(nearestOptimalSwitch(9.0), 2);
+    EXPECT_EQ(nearestOptimalSwitch(0.5, 1), -1);
+    // to braking at 0.2 s and 1.4 s; back to acceleration at 0.9 s, along the limit at 1.1 s
+    const struct {
+        double t;
+        int kind;
+    } sw[] = {{0.2, OPT_ACC_TO_BRAKE}, {0.9, OPT_BRAKE_TO_ACC}, {1.1, OPT_ALONG_LIMIT}, {1.4, OPT_ACC_TO_BRAKE}};
+    optimum.nSwitch = 4;
+    for (int k = 0; k < 4; ++k) {
+        optimum.sw[k].t = sw[k].t;
+        optimum.sw[k].kind = sw[k].kind;
+        optimum.sw[k].s = 10.0 - k;  // far from t: pairing is by time, never by s
+    }
+    const struct {
+        double t;
+        int record;
+        int expected;
+    } cases[] = {
+        {0.75, 1, 0},  // to braking: 0.2 and 1.4 only; 0.9 is of the other kind
+        {1.15, 3, 3},  // ... nearer 1.4
+        {0.95, 2, 1},  // back to acceleration
+        {1.05, 2, 2},  // the stretch along the limit is a switch back to acceleration too
+        {-5.0, 1, 0},
+        {9.0, 4, 2},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(nearestOptimalSwitch(c.t, c.record), c.expected)
+            << c.t << " record " << c.record;
 }

@@ -112,7 +112,7 @@ AheadEnd aheadEnd(const double (*curve)[2], int n)
 {
     const SimState& g = sim;
     if (n >= g.stepMax) return AheadEnd::Full;
-    if (curve[n][1] < 0.0) return AheadEnd::Standstill;
+    if (n > 0 && curve[n][1] <= 0.0) return AheadEnd::Standstill;  // braking ends at ds/dt = 0
     if (curve[n][0] > g.sEnd[g.cpType]) return AheadEnd::PastEnd;
     return AheadEnd::Limit;  // an axis went beyond its limit
 }

@@ -69,9 +69,24 @@ void handTrajectory(const double (*pts)[2], int n)
 
 SimState before;
 
+// The searched motion after point i, tau later, integrated independently in fine steps.
+void searchedMotion(const double start[2], int sign, double tau, double y[2])
+{
+    sim.accSign = sign;
+    y[0] = start[0];
+    y[1] = start[1];
+    const int n = 1000;
+    for (int q = 0; q < n; ++q) {
+        double yn[2], acc[3];
+        rkgStep(0.0, tau / n, y, yn, acc, 2);
+        y[0] = yn[0];
+        y[1] = yn[1];
+    }
+}
+
 }  // namespace
 
-TEST(Join, JunctionLiesOnTheFirstCrossingOfTheSearchedTrajectory)
+TEST(Join, JunctionIsWhereTheSearchedMotionMeetsTheDecelerationCurve)
 {
     searchDefaultArc(75);
     const int mAtKey = sim.m;
@@ -100,15 +115,19 @@ TEST(Join, JunctionLiesOnTheFirstCrossingOfTheSearchedTrajectory)
         meets = segmentsMeet(searched[i], searched[i + 1], sim.bwdCurve[b - 1], sim.bwdCurve[b]);
     EXPECT_TRUE(meets);
 
-    // The junction P lies on that segment at the fraction u; its time is TIME[i] + u dt.
+    // The junction lies on the searched motion itself (not on the chord of its
+    // step) at its time, and on the deceleration curve at the time left to tf.
     const double P[2] = {sim.phase[k][0], sim.phase[k][1]};
-    const double D[2] = {searched[i + 1][0] - searched[i][0], searched[i + 1][1] - searched[i][1]};
-    const double u = std::hypot(P[0] - searched[i][0], P[1] - searched[i][1]) / std::hypot(D[0], D[1]);
-    EXPECT_GE(u, 0.0);
-    EXPECT_LE(u, 1.0);
-    EXPECT_NEAR(P[0], searched[i][0] + u * D[0], 1e-12);
-    EXPECT_NEAR(P[1], searched[i][1] + u * D[1], 1e-12);
-    EXPECT_NEAR(sim.TIME[k], searchedTime[i] + u * 0.01, 1e-12);
+    const double tau = sim.TIME[k] - searchedTime[i];
+    EXPECT_GE(tau, 0.0);
+    EXPECT_LE(tau, 0.01);
+    double y[2];
+    searchedMotion(searched[i], +1, tau, y);
+    EXPECT_NEAR(P[0], y[0], 1e-7);
+    EXPECT_NEAR(P[1], y[1], 1e-7);
+    brakingBeforeGoal(sim.tf - sim.TIME[k], y);
+    EXPECT_NEAR(P[0], y[0], 1e-7);
+    EXPECT_NEAR(P[1], y[1], 1e-7);
     // The points before the junction are untouched.
     for (int q = 0; q <= i; ++q) {
         ASSERT_EQ(sim.phase[q][0], searched[q][0]) << q;
@@ -122,15 +141,14 @@ TEST(Join, JunctionLiesOnTheFirstCrossingOfTheSearchedTrajectory)
     double acc[3];
     sim.accSign = -1;
     phaseRhs(1, 0.0, P, acc);
-    EXPECT_EQ(sim.accTab[k][1], acc[1]);
-    EXPECT_EQ(sim.accTab[k][2], acc[2]);
     EXPECT_EQ(sim.chnRec[1][3], acc[1]);
     EXPECT_EQ(sim.chnRec[1][4], acc[2]);
-    // The default arc is symmetric: the junction is at its middle.
-    EXPECT_NEAR(P[0], 3.14159265358979 / 4, 1e-3);
+    // The default arc is symmetric: the junction is at its middle, half-way in time.
+    EXPECT_NEAR(P[0], 3.14159265358979 / 4, 1e-7);
+    EXPECT_NEAR(sim.TIME[k], sim.tf / 2, 1e-7);
 }
 
-TEST(Join, CompletionDeceleratesToRestAtTheGoal)
+TEST(Join, TheRestFollowsTheDecelerationCurveToRestAtTheGoal)
 {
     searchDefaultArc(75);
     ASSERT_TRUE(pressJoin());
@@ -140,79 +158,48 @@ TEST(Join, CompletionDeceleratesToRestAtTheGoal)
     ASSERT_GT(mf, k + 10);
     EXPECT_EQ(sim.accSign, -1);
 
-    // Each completed point is 20 sub-steps of dt0/20 from the one before, with -1.
-    sim.accSign = -1;
+    // Every dt0 a point of the curve that brakes backward from the goal, within the limits.
     for (int q = k + 1; q < mf; ++q) {
-        double y[2] = {sim.phase[q - 1][0], sim.phase[q - 1][1]}, yn[2], acc[3];
-        for (int j = 0; j < 20; ++j) {
-            rkgStep(0.0, 0.01 / 20, y, yn, acc, 2);
-            y[0] = yn[0];
-            y[1] = yn[1];
-        }
-        ASSERT_NEAR(sim.phase[q][0], y[0], 1e-13) << q;
-        ASSERT_NEAR(sim.phase[q][1], y[1], 1e-13) << q;
-        ASSERT_GT(sim.phase[q][1], 0.0) << q;
         ASSERT_NEAR(sim.TIME[q] - sim.TIME[q - 1], 0.01, 1e-12) << q;
-        ASSERT_EQ(sim.accTab[q][1], acc[1]) << q;
-        ASSERT_EQ(sim.accTab[q][2], acc[2]) << q;
-        // Maximum deceleration keeps both axes within their limits.
-        ASSERT_LE(std::fabs(acc[1]), sim.xamax + 0.001) << q;
-        ASSERT_LE(std::fabs(acc[2]), sim.yamax + 0.001) << q;
+        double y[2];
+        brakingBeforeGoal(sim.tf - sim.TIME[q], y);
+        ASSERT_NEAR(sim.phase[q][0], y[0], 1e-7) << q;
+        ASSERT_NEAR(sim.phase[q][1], y[1], 1e-7) << q;
+        ASSERT_GT(sim.phase[q][1], 0.0) << q;
+        ASSERT_LE(std::fabs(sim.accTab[q][1]), sim.xamax + 0.001) << q;
+        ASSERT_LE(std::fabs(sim.accTab[q][2]), sim.yamax + 0.001) << q;
     }
-
-    // The last point: the zero of the velocity, interpolated over the last step.
-    double y[2] = {sim.phase[mf - 1][0], sim.phase[mf - 1][1]}, yn[2], acc[3];
-    for (int j = 0; j < 20; ++j) {
-        rkgStep(0.0, 0.01 / 20, y, yn, acc, 2);
-        y[0] = yn[0];
-        y[1] = yn[1];
-    }
-    ASSERT_LE(y[1], 0.0);
-    const double v0 = sim.phase[mf - 1][1];
-    const double f = 0.01 * v0 / (v0 - y[1]);
-    EXPECT_NEAR(sim.tf, sim.TIME[mf - 1] + f, 1e-12);
+    // The last point is the goal at rest, at tf, less than a step after the one before.
+    EXPECT_EQ(sim.phase[mf][0], sim.sEnd[CP_ARC]);
+    EXPECT_EQ(sim.phase[mf][1], 0.0);
     EXPECT_EQ(sim.TIME[mf], sim.tf);
-    EXPECT_NEAR(sim.phase[mf][0], sim.phase[mf - 1][0] + (y[0] - sim.phase[mf - 1][0]) * f / 0.01, 1e-12);
-    EXPECT_NEAR(sim.phase[mf][1], 0.0, 1e-12);
+    EXPECT_EQ(sim.t, sim.tf);
     EXPECT_GT(sim.tf, sim.TIME[mf - 1]);
     EXPECT_LE(sim.tf, sim.TIME[mf - 1] + 0.01 + 1e-12);
-    // The clock is left at the end of the last whole step.
-    EXPECT_NEAR(sim.t, sim.TIME[mf - 1] + 0.01, 1e-12);
-    // Following the backward curve, the motion stops at the goal.
-    EXPECT_NEAR(sim.phase[mf][0], sim.sEnd[CP_ARC], 1e-3);
 
     // The end record.
     EXPECT_EQ(sim.chnRec[2][0], sim.tf);
-    EXPECT_EQ(sim.chnRec[2][1], sim.phase[mf][0]);
-    EXPECT_EQ(sim.chnRec[2][2], sim.phase[mf][1]);
-    sim.accSign = -1;
-    phaseRhs(1, 0.0, sim.phase[mf], acc);
-    EXPECT_EQ(sim.accTab[mf][1], acc[1]);
-    EXPECT_EQ(sim.chnRec[2][3], acc[1]);
-    EXPECT_EQ(sim.chnRec[2][4], acc[2]);
+    EXPECT_EQ(sim.chnRec[2][1], sim.sEnd[CP_ARC]);
+    EXPECT_EQ(sim.chnRec[2][2], 0.0);
 }
 
 // The junction lies within its segment at the segment's own duration (here
-// dt0, although the step in force is smaller); the completion always uses dt0.
+// dt0, although the step in force is smaller); the rest always uses dt0.
 TEST(Join, JunctionTimeUsesTheDurationOfItsSegment)
 {
     searchDefaultArc(75);
-    static double searchedTime[TRAJ_CAP];
-    for (int i = 0; i <= sim.m; ++i) searchedTime[i] = sim.TIME[i];
-    static double searched[TRAJ_CAP][2];
-    for (int i = 0; i <= sim.m; ++i) {
-        searched[i][0] = sim.phase[i][0];
-        searched[i][1] = sim.phase[i][1];
-    }
+    ASSERT_TRUE(pressJoin());
+    const double tJunction = sim.TIME[sim.chnStep[1]];
+    searchDefaultArc(75);
     sim.dt = 0.01 / 20;
     ASSERT_TRUE(pressJoin());
-    const int k = sim.chnStep[1], i = k - 1;
-    const double D = std::hypot(searched[i + 1][0] - searched[i][0], searched[i + 1][1] - searched[i][1]);
-    const double u = std::hypot(sim.phase[k][0] - searched[i][0], sim.phase[k][1] - searched[i][1]) / D;
-    EXPECT_NEAR(sim.TIME[k], searchedTime[i] + u * 0.01, 1e-9);
+    const int k = sim.chnStep[1];
+    EXPECT_NEAR(sim.TIME[k], tJunction, 1e-12);
     EXPECT_NEAR(sim.TIME[k + 1] - sim.TIME[k], 0.01, 1e-12);
 }
 
+// A hand-made polyline that no motion follows: the junction is the crossing of
+// the polylines, taken on the deceleration curve.
 TEST(Join, CrossingInTheFirstSegmentPutsTheJunctionAtIndexOne)
 {
     const double pts[3][2] = {{1.0, 0.2}, {1.05, 3.5}, {1.1, 3.6}};
@@ -221,10 +208,14 @@ TEST(Join, CrossingInTheFirstSegmentPutsTheJunctionAtIndexOne)
     ASSERT_TRUE(pressJoin());
     EXPECT_EQ(sim.chnStep[1], 1);
     EXPECT_EQ(sim.m, 1);
-    EXPECT_NEAR(sim.phase[1][0], 1.0 + 0.05 * (sim.TIME[1] / 0.01), 1e-12);  // on the segment, u = TIME/dt
+    EXPECT_NEAR(sim.phase[1][0], 1.0 + 0.05 * (sim.TIME[1] / 0.01), 1e-6);  // on the segment, u = TIME/dt
     EXPECT_GT(sim.TIME[1], 0.0);
     EXPECT_LT(sim.TIME[1], 0.01);
     EXPECT_EQ(sim.chnRec[1][0], sim.TIME[1]);
+    double y[2];
+    brakingBeforeGoal(sim.tf - sim.TIME[1], y);
+    EXPECT_NEAR(sim.phase[1][0], y[0], 1e-7);
+    EXPECT_NEAR(sim.phase[1][1], y[1], 1e-7);
 }
 
 // A trajectory that meets the backward curve three times: the crossing nearest to

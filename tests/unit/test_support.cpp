@@ -1,6 +1,7 @@
 // Shared helpers of the unit tests: fresh default state, console capture and input.
 #include "test_support.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include "core/state.h"
 #include "path/velocity_limit.h"
 #include "planner/boundary_curves.h"
+#include "planner/bounds.h"
 #include "planner/join.h"
 #include "planner/prepare.h"
 #include "planner/search.h"
@@ -91,4 +93,21 @@ bool joinDefaultArc(int steps)
     sim.NCHN += 1;
     sim.chnStep[sim.NCHN] = sim.m;
     return joinFinalTrajectory();
+}
+
+void brakingBeforeGoal(double sigma, double y[2])
+{
+    const int saved = sim.accSign;
+    sim.accSign = -1;
+    y[0] = sim.sEnd[sim.cpType];
+    y[1] = 0.0;
+    const int n = static_cast<int>(std::ceil(sigma / 1e-5)) + 1;
+    const double h = -sigma / n;
+    for (int q = 0; q < n; ++q) {
+        double yn[2], acc[3];
+        rkgStep(0.0, h, y, yn, acc, 2);
+        y[0] = yn[0];
+        y[1] = yn[1];
+    }
+    sim.accSign = saved;
 }

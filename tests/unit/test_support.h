@@ -22,3 +22,8 @@ std::string captureEnd();
 
 // Feeds the given bytes as console input (a memory stream); nullptr restores stdin.
 void feedInput(const char* bytes);
+
+// Independent reference of the deceleration curve of the current path: the phase
+// point sigma seconds before the motion rests at the goal, integrated backward from
+// the goal with maximum deceleration in steps of at most 1e-5 s.
+void brakingBeforeGoal(double sigma, double y[2]);
