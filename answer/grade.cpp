@@ -10,18 +10,9 @@
 #include "core/messages.h"
 #include "core/state.h"
 #include "planner/optimum.h"
+#include "planner/session_check.h"
 
 namespace {
-
-// The solver's accuracy: its tf is within this of the true minimum, relative.
-constexpr double OPTIMUM_REL_TOL = 1e-6;
-// The session's own integration error on tf [s]: its search steps of dt0/nSub
-// (Runge-Kutta-Gill) lose accuracy where the limiting axis changes, a few
-// microseconds at most on the paths sampled by the tests; invisible in the
-// four printed decimals.
-constexpr double SESSION_ABS_TOL = 1e-5;
-// A motion rests at the goal when its last point is this close to it [s-units, 1/s].
-constexpr double GOAL_TOL = 1e-9;
 
 long framesComputed = 0;
 
@@ -167,26 +158,6 @@ int nearestOptimalSwitch(double t, int record)
         }
     }
     return best;
-}
-
-SessionCheck checkSession()
-{
-    const SimState& g = sim;
-    SessionCheck c;
-    if (g.endMark != 'e') return c;
-    int nchn = g.NCHN;
-    if (nchn < 0) nchn = 0;
-    if (nchn > REC_CAP - 1) nchn = REC_CAP - 1;
-    const int mf = motionLast();
-    c.tf = g.chnRec[nchn][0];
-    c.sLast = g.phase[mf][0];
-    c.vLast = g.phase[mf][1];
-    c.atGoal = std::fabs(c.sLast - g.sEnd[g.cpType]) <= GOAL_TOL && std::fabs(c.vLast) <= GOAL_TOL &&
-               std::fabs(g.chnRec[nchn][1] - g.sEnd[g.cpType]) <= GOAL_TOL &&
-               std::fabs(g.chnRec[nchn][2]) <= GOAL_TOL && std::fabs(g.TIME[mf] - c.tf) <= GOAL_TOL;
-    c.notFaster = !(optimum.ok && optimum.tf > 0.0) ||
-                  c.tf >= optimum.tf * (1.0 - OPTIMUM_REL_TOL) - SESSION_ABS_TOL;
-    return c;
 }
 
 ReplayOutcome replaySession(const KeySession& keys)

@@ -17,22 +17,11 @@ struct ReplayOutcome {
 // seam as in the window. The path must be prepared (prepareSearch).
 ReplayOutcome replaySession(const KeySession& keys);
 
-// What the answer key checks of an ended session before grading it.
-struct SessionCheck {
-    double tf = 0;          // the session's positioning time (its end record) [s]
-    double sLast = 0;       // last point of its rebuilt motion
-    double vLast = 0;
-    bool atGoal = false;    // the motion, its end record and tf end at the goal at rest
-    bool notFaster = false; // tf is not below the optimum beyond the solver's and the session's tolerance
-};
-// Reads `sim` after a replay that ended (endMark 'e') and `optimum`.
-SessionCheck checkSession();
-
 // The grade of the replayed session: its goal time against the optimum's in
 // percent, and each of its switching records beside the optimal switch of the
 // same kind nearest in time (with the switches that the join gave up); a session
 // that did not end says where it stopped. An ended session that fails
-// checkSession is not graded: the block says why. Returns false exactly then.
+// checkSession (planner/session_check.h) is not graded: the block says why. Returns false exactly then.
 // Reads `optimum` and `sim`.
 bool printGrade(const ReplayOutcome& r);
 

@@ -6,6 +6,7 @@
 
 #include "app/dialogue.h"
 #include "app/record.h"
+#include "core/clamp_check.h"
 #include "core/console.h"
 #include "core/state.h"
 #include "planner/bounds.h"
@@ -65,6 +66,15 @@ bool sameEnd(const RefusedJoin& a, const RefusedJoin& b)
 
 constexpr double ZOOM_STEP = 0.9;  // 'w' / 'W'
 constexpr double PAN_STEP = 0.05;  // 'x' 'X' 'y' 'Y' [window units]
+
+// m never passes the tables' last entry (advanceM and the 's' clamp see to it).
+void keepMInTables()
+{
+    if (sim.m > TRAJ_CAP - 1) {
+        UNEXPECTED_CLAMP("trajectory index beyond the tables");
+        sim.m = TRAJ_CAP - 1;
+    }
+}
 
 void frame()
 {
@@ -130,7 +140,7 @@ void joinKey()
         clampForStep();
         return;
     }
-    if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
+    keepMInTables();
     g.joinMark = 'f';
     g.NCHN += 1;
     g.chnStep[g.NCHN] = g.m;
@@ -202,7 +212,7 @@ void onKey(unsigned char key, int /*x*/, int /*y*/)
     case 't':
         g.m -= 2;
         if (g.m < 0) g.m = 0;
-        if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
+        keepMInTables();
         g.t = g.TIME[g.m];
         g.dt = g.dt0 / (g.nSub > 0 ? g.nSub : 1);
         g.searchStopped = false;
@@ -213,14 +223,14 @@ void onKey(unsigned char key, int /*x*/, int /*y*/)
         if (g.t < 0.0) g.t = 0.0;
         g.m -= 1;
         if (g.m < 0) g.m = 0;
-        if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
+        keepMInTables();
         g.searchStopped = false;
         trimRecords(g.m);
         switchAtPoint(g.m);
         g.dt = g.dt0;
         break;
     case 'c':
-        if (g.m > TRAJ_CAP - 1) g.m = TRAJ_CAP - 1;
+        keepMInTables();
         if (switchAtPoint(g.m)) g.searchStopped = false;
         g.dt = g.dt0;
         break;

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "core/clamp_check.h"
 #include "core/state.h"
 #include "path/polyline_cross.h"
 #include "planner/boundary_curves.h"
@@ -240,7 +241,10 @@ bool joinFinalTrajectory()
     if (n < 1 || n + 1 > REC_CAP - 1) return false;
 
     int nA = g.chnStep[n];
-    if (nA > TRAJ_LAST) nA = TRAJ_LAST;
+    if (nA > TRAJ_LAST) {
+        UNEXPECTED_CLAMP("join record beyond the trajectory tables");
+        nA = TRAJ_LAST;
+    }
     double P[2] = {0, 0};
     int i = 0, j = 0;
     double u = 0.0, uB = 0.0;
@@ -313,7 +317,8 @@ bool joinFinalTrajectory()
         double y[2] = {0, 0};
         double acc[3] = {0, 0, 0};
         if (!decelerationCurveAt(sigma - q * g.dt0, y, acc)) {
-            y[0] = g.phase[kq - 1][0];  // cannot happen: sigma lies on the curve
+            UNEXPECTED_CLAMP("a point between the junction and the goal off the deceleration curve");
+            y[0] = g.phase[kq - 1][0];
             y[1] = g.phase[kq - 1][1];
         }
         g.TIME[kq] = tJunction + q * g.dt0;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "core/clamp_check.h"
 #include "core/state.h"
 #include "path/curves.h"
 #include "planner/bounds.h"
@@ -31,6 +32,7 @@ void brakeOrAccelerate(double* t, double h, int nSub, double y[2], double acc[3]
             const double f = hs * x[1] / (x[1] - y[1]);
             tau = tau - hs + f;
             y[0] = x[0] + (y[0] - x[0]) * f / hs;
+            if (y[0] < x[0]) y[0] = x[0];  // rounding never runs the motion back
             y[1] = 0.0;
             break;
         }
@@ -63,7 +65,10 @@ void rebuildFinalTrajectory()
     g.mf = 0;
 
     int nRec = g.NCHN;
-    if (nRec > REC_CAP - 1) nRec = REC_CAP - 1;
+    if (nRec > REC_CAP - 1) {
+        UNEXPECTED_CLAMP("switching records beyond their table");
+        nRec = REC_CAP - 1;
+    }
     for (int b = 1; b <= nRec; ++b) {
         // The last interval ends the motion at rest at the goal: it brakes along
         // the deceleration curve, which was computed backward from the goal.

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "core/clamp_check.h"
 #include "core/console.h"
 #include "core/state.h"
 #include "planner/bounds.h"
@@ -63,6 +64,7 @@ int lookAhead(double (*curve)[2])
             // The look-ahead ends where braking brings ds/dt to zero.
             const double f = curve[j][1] / (curve[j][1] - curve[j + 1][1]);
             curve[j + 1][0] = curve[j][0] + (curve[j + 1][0] - curve[j][0]) * f;
+            if (curve[j + 1][0] < curve[j][0]) curve[j + 1][0] = curve[j][0];
             curve[j + 1][1] = 0.0;
             break;
         }
@@ -119,6 +121,7 @@ bool integrateStep(double y[2])
             const double f = h * x[1] / (x[1] - y[1]);
             g.t = g.t - h + f;
             y[0] = x[0] + (y[0] - x[0]) * f / h;
+            if (y[0] < x[0]) y[0] = x[0];  // rounding never runs the motion back
             y[1] = 0.0;
             phaseRhs(1, g.t, y, g.accNow);
             return true;
@@ -252,8 +255,10 @@ void refreshGoalTime()
 {
     SimState& g = sim;
     int n = g.NCHN;
-    if (n < 0) n = 0;
-    if (n > REC_CAP - 1) n = REC_CAP - 1;
+    if (n < 0 || n > REC_CAP - 1) {
+        UNEXPECTED_CLAMP("switching record count outside its table");
+        n = n < 0 ? 0 : REC_CAP - 1;
+    }
     g.tf = g.chnRec[n][0];
 }
 
@@ -285,7 +290,10 @@ void trimRecords(int mNew)
     SimState& g = sim;
     if (mNew < 0) mNew = 0;
     if (mNew > TRAJ_LAST) mNew = TRAJ_LAST;
-    if (g.NCHN > REC_CAP - 1) g.NCHN = REC_CAP - 1;
+    if (g.NCHN > REC_CAP - 1) {
+        UNEXPECTED_CLAMP("switching record count beyond its table");
+        g.NCHN = REC_CAP - 1;
+    }
     while (g.NCHN >= 1 && g.chnStep[g.NCHN] > mNew) g.NCHN -= 1;
     const int implied = (g.NCHN % 2 == 0) ? +1 : -1;
     if (implied == g.accSign) return;
@@ -306,7 +314,10 @@ bool switchAtPoint(int m)
 {
     SimState& g = sim;
     if (m <= 0) return false;  // at the start the motion can only accelerate
-    if (m > TRAJ_LAST) m = TRAJ_LAST;
+    if (m > TRAJ_LAST) {
+        UNEXPECTED_CLAMP("switch beyond the trajectory tables");
+        m = TRAJ_LAST;
+    }
     // The clock is the time of point m except after a step that failed; then
     // the record takes the point's own time.
     double tRec = g.t;

@@ -10,8 +10,10 @@
 #include <cstdio>
 
 #include "core/state.h"
+#include "path/curves.h"
 #include "planner/optimum.h"
 #include "planner/search.h"
+#include "planner/session_check.h"
 
 namespace {
 
@@ -152,6 +154,17 @@ void dashedLevel(cairo_t* cr, const Panel& p, double y, const Rgb& c)
     cairo_restore(cr);
 }
 
+// The key session's curve: red, thin and dashed, so that the optimum's green
+// line under it stays visible where the two coincide.
+void sessionLine(cairo_t* cr, const Panel& p, const double (*pts)[2], int last)
+{
+    const double dash[2] = {6.0, 4.0};
+    cairo_save(cr);
+    cairo_set_dash(cr, dash, 2, 0.0);
+    polyline(cr, p, pts, last, 1, RED, 1.4);
+    cairo_restore(cr);
+}
+
 // The last point of the session's red trajectory: the rebuilt final trajectory
 // once the search has ended, the points searched so far otherwise.
 int sessionLast()
@@ -191,8 +204,9 @@ void phasePlane(cairo_t* cr, const Panel& p, bool withSession)
     }
     cairo_stroke(cr);
     cairo_restore(cr);
-    // The session over the optimum, thinner: where it follows the optimum both show.
-    if (withSession) polyline(cr, p, g.phase, sessionLast(), 1, RED, 1.2);
+    // The session over the optimum, thinner and dashed: where it follows the
+    // optimum the green shows between the red dashes.
+    if (withSession) sessionLine(cr, p, g.phase, sessionLast());
 
     cairo_set_font_size(cr, FONT);
     const int n = optimum.nSwitch < OPT_SWITCH_CAP ? optimum.nSwitch : OPT_SWITCH_CAP;
@@ -230,7 +244,7 @@ void legend(cairo_t* cr, double x, double y, bool withSession)
     const Item items[] = {{INK, "velocity limit"},
                           {BLUE, "max. acceleration / deceleration curves"},
                           {GREEN, "optimal motion, o switching points"},
-                          {RED, "key session, x switching points"}};
+                          {RED, "key session (dashed), x switching points"}};
     const int n = withSession ? 4 : 3;
     cairo_set_font_size(cr, FONT);
     for (int i = 0; i < n; ++i) {
@@ -245,8 +259,44 @@ void legend(cairo_t* cr, double x, double y, bool withSession)
     }
 }
 
-// One time graph of the optimal motion: component `which` of optimumAt.
-void timeGraph(cairo_t* cr, Panel p, double OptimumPoint::*which, double limit, const char* title, bool xLabels)
+// The key session's motion over time, (t, value) of component `which` (0: x,
+// 1: y, 2: ax, 3: ay): the rebuilt motion once the search ended, the searched
+// points otherwise. Returns the last index.
+int sessionOverTime(int which, double (*out)[2])
+{
+    const SimState& g = sim;
+    const bool ended = g.endMark == 'e';
+    const int last = sessionLast();
+    for (int k = 0; k <= last; ++k) {
+        double v = 0.0;
+        if (ended) {
+            v = g.finalXY[k][which];
+        } else if (which < 2) {
+            double P[2];
+            cpPoint(g.phase[k][0], P);
+            v = P[which];
+        } else {
+            v = g.accTab[k][which - 1];
+        }
+        out[k][0] = g.TIME[k];
+        out[k][1] = v;
+    }
+    return last;
+}
+
+// Time shown by the time graphs: the optimum's tf, or the session's when longer.
+double timeSpan(bool withSession)
+{
+    double span = optimum.tf > 0 ? optimum.tf : 1.0;
+    const int last = sessionLast();
+    if (withSession && sim.TIME[last] > span && std::isfinite(sim.TIME[last])) span = sim.TIME[last];
+    return span;
+}
+
+// One time graph of the optimal motion, component `which` of optimumAt, and with
+// a session also its motion (component `sessionWhich`, see sessionOverTime).
+void timeGraph(cairo_t* cr, Panel p, double OptimumPoint::*which, int sessionWhich, double limit, const char* title,
+               bool xLabels, bool withSession)
 {
     double lo = 0, hi = 0;
     double samples[TIME_SAMPLES + 1][2];
@@ -258,13 +308,20 @@ void timeGraph(cairo_t* cr, Panel p, double OptimumPoint::*which, double limit, 
         if (i == 0 || value < lo) lo = value;
         if (i == 0 || value > hi) hi = value;
     }
+    static double session[TRAJ_CAP][2];
+    const int nSession = withSession ? sessionOverTime(sessionWhich, session) : -1;
+    for (int k = 0; k <= nSession; ++k) {
+        if (!std::isfinite(session[k][1])) continue;
+        if (session[k][1] < lo) lo = session[k][1];
+        if (session[k][1] > hi) hi = session[k][1];
+    }
     if (limit > 0) {
         lo = -limit;
         hi = limit;
     }
     const double pad = (hi - lo) * 0.12 + 1e-3;
     p.x0 = 0;
-    p.x1 = optimum.tf > 0 ? optimum.tf : 1.0;
+    p.x1 = timeSpan(withSession);
     p.y0 = lo - pad;
     p.y1 = hi + pad;
     axes(cr, p, xLabels ? "t [s]" : nullptr, title, xLabels);
@@ -281,6 +338,33 @@ void timeGraph(cairo_t* cr, Panel p, double OptimumPoint::*which, double limit, 
         dashedLevel(cr, p, -limit, MAGENTA);
     }
     polyline(cr, p, samples, TIME_SAMPLES, 1, GREEN, 1.8);
+    if (nSession >= 0) {
+        cairo_save(cr);
+        cairo_rectangle(cr, p.px, p.py, p.pw, p.ph);
+        cairo_clip(cr);
+        sessionLine(cr, p, session, nSession);
+        cairo_restore(cr);
+    }
+}
+
+// The second title line: the session's tf against the optimum, or why it has none.
+void sessionTitle(char* buf, int cap)
+{
+    const SessionCheck c = checkSession();
+    const size_t n = static_cast<size_t>(cap);
+    if (!c.ended) {
+        std::snprintf(buf, n, "Key session: did not end (the search stopped at t = %.4f s)", sim.TIME[sessionLast()]);
+    } else if (!c.atGoal) {
+        std::snprintf(buf, n, "Key session: tf = %.4f s, not graded: its motion does not end at the goal at rest", c.tf);
+    } else if (!c.notFaster) {
+        std::snprintf(buf, n, "Key session: tf = %.4f s, not graded: faster than the optimum beyond the tolerance", c.tf);
+    } else {
+        // Within the tolerance a motion as fast as the optimum differs by nothing.
+        const double d = c.tf > optimum.tf ? c.tf - optimum.tf : 0.0;
+        const double pct = optimum.tf > 0 ? d / optimum.tf * 100.0 : 0.0;
+        std::snprintf(buf, n, "Key session: tf = %.4f s, %+.4f s (%+.2f %%) against the optimum", c.tf,
+                      d < 5e-5 ? 0.0 : d, pct < 5e-3 ? 0.0 : pct);
+    }
 }
 
 const char* pathName()
@@ -347,7 +431,15 @@ void drawFigure(cairo_t* cr, double width, double height, bool withSession)
                   pathName(), g.xamax, g.yamax, optimum.tf);
     colour(cr, INK);
     cairo_set_font_size(cr, 15.0);
-    text(cr, FIG_WIDTH / 2.0, 14, title, 0.5, 0.0);
+    text(cr, FIG_WIDTH / 2.0, withSession ? 4 : 14, title, 0.5, 0.0);
+    if (withSession) {
+        char line[160];
+        sessionTitle(line, sizeof line);
+        colour(cr, RED);
+        cairo_set_font_size(cr, 13.0);
+        text(cr, FIG_WIDTH / 2.0, 23, line, 0.5, 0.0);
+        colour(cr, INK);
+    }
 
     Panel ph{80, 60, 480, 440, 0, g.sEnd[g.cpType] > 0 ? g.sEnd[g.cpType] : 1.0, 0, phaseTop()};
     cairo_set_font_size(cr, 13.0);
@@ -355,17 +447,18 @@ void drawFigure(cairo_t* cr, double width, double height, bool withSession)
     phasePlane(cr, ph, withSession);
     legend(cr, ph.px, 548, withSession);
 
-    text(cr, 930, 40, "Optimal motion over time", 0.5, 0.0);
+    text(cr, 930, 40, withSession ? "Motion over time: optimum (green), key session (red, dashed)" : "Optimal motion over time",
+         0.5, 0.0);
     const double top = 60, gap = 12, h = (ph.ph - 3 * gap) / 4;
     const Panel base{690, top, 480, h, 0, 1, 0, 1};
     Panel p = base;
-    timeGraph(cr, p, &OptimumPoint::x, 0, "x [m]", false);
+    timeGraph(cr, p, &OptimumPoint::x, 0, 0, "x [m]", false, withSession);
     p.py += h + gap;
-    timeGraph(cr, p, &OptimumPoint::y, 0, "y [m]", false);
+    timeGraph(cr, p, &OptimumPoint::y, 1, 0, "y [m]", false, withSession);
     p.py += h + gap;
-    timeGraph(cr, p, &OptimumPoint::ax, g.xamax, "ax [m/s^2]", false);
+    timeGraph(cr, p, &OptimumPoint::ax, 2, g.xamax, "ax [m/s^2]", false, withSession);
     p.py += h + gap;
-    timeGraph(cr, p, &OptimumPoint::ay, g.yamax, "ay [m/s^2]", true);
+    timeGraph(cr, p, &OptimumPoint::ay, 3, g.yamax, "ay [m/s^2]", true, withSession);
     cairo_set_font_size(cr, FONT);
     colour(cr, MAGENTA);
     text(cr, base.px, 548, "dashed: axis limits +-xamax, +-yamax;  grey: switching times", 0.0, 0.5);

@@ -16,6 +16,7 @@
 #include "core/state.h"
 #include "guided.h"
 #include "planner/optimum.h"
+#include "planner/session_check.h"
 #include "test_support.h"
 
 namespace {

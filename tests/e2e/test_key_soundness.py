@@ -1,5 +1,6 @@
-# End-to-end sessions of the window on the default arc whose keys go off the easy road: a switch
-# made late, keys pressed while the joined trajectory plays and after the end, 'r' at the start.
+# End-to-end sessions of the window whose keys go off the easy road: on the default arc a switch
+# made late, keys pressed while the joined trajectory plays and after the end, 'r' at the start;
+# on the cam a session of 'f' only.
 # The console report printed at the end of each search must stay sound.
 """Usage: python3 test_key_soundness.py <path-to-cptoc>"""
 
@@ -28,7 +29,11 @@ START_AT_REST = "t0= 0.0000 S[]=( 0.0000  0.0000) ACC[]=( 0.0000  2.0000)"
 class Player:
     """Sends keys to the window in batches; each batch is handled before the next."""
 
-    def __init__(self, binary):
+    def __init__(self, binary, session=None):
+        """binary: a new run on the default arc; session: a run already in its window."""
+        if session is not None:
+            self.s = session
+            return
         self.s = driver.Session(binary)
         try:
             self.s.start_with_defaults()
@@ -108,6 +113,41 @@ class KeySoundness(unittest.TestCase):
         self.assertEqual(labels, ["t%d" % k for k in range(rep["nchn"])] + ["tf"], report)
         labels = [r[0] for r in rep["nct_recs"]]
         self.assertEqual(labels, ["t%d" % k for k in range(rep["nct"])] + ["tf"], report)
+
+    def test_f_only_on_the_cam_ends_at_the_goal(self):
+        # The laziest session: 'f' only, on the constant-acceleration cam 0.5/0.5
+        # (both limits 2). The join brakes along the deceleration curve to the goal:
+        # both lists end at s = 0.5 at rest, and tf is the optimum, 1.267525 s (the
+        # cam's closed form), never less.
+        s = driver.Session(BINARY)
+        try:
+            s.expect("軌道曲線変更する？")
+            s.type("y")
+            s.expect("入力 c=")
+            s.type("5\n")
+            s.expect("入力　L H=")
+            s.type("0.5 0.5\n")
+            s.expect("入力　xamax yamax=")
+            s.type("2 2\n")
+            s.expect("描画画面へ")
+            s.find_window()
+            s.settled()
+            p = Player(None, session=s)
+            p.until_end("f", 300)
+            self.no_nan(p)
+            report = p.report()
+            rep = parse(report)
+            self.list_shape(rep, report)
+            self.assertEqual(rep["tf"], "1.2675", report)
+            for recs in (rep["chn"], rep["nct_recs"]):
+                end = recs[-1]
+                self.assertEqual(end[0], "tf", report)
+                self.assertEqual((end[2], end[3]), (0.5, 0.0), report)  # the goal, at rest
+                for r in recs:
+                    self.assertTrue(0.0 <= r[2] <= 0.5, (r, report))
+                    self.assertGreaterEqual(r[3], 0.0, (r, report))
+        finally:
+            s.close()
 
     def test_late_switch_then_join(self):
         p = Player(BINARY)

@@ -21,7 +21,8 @@
 // trajectory on the screen (strictly increasing times and points, the sign in
 // force given by their number). After every search that ends: the printed
 // goal time is TIME[mf], the rebuilt motion stays under the velocity limit and
-// within the axis limits, and follows the trajectory that was joined.
+// within the axis limits, follows the trajectory that was joined and ends at the
+// goal at rest. No point shown ever has ds/dt < 0 or s < 0.
 //
 // Usage: fuzz_core [--seconds S] [--seed N] [--sessions N] [--session K] [--verbose] [--trace]
 //   --seconds S   stop after S seconds (default 60)
@@ -655,6 +656,12 @@ void checkState(const Session& ss)
         CHECK(g.aheadFlipN >= 1 && g.aheadFlipN <= g.stepMax, "aheadFlipN = %d outside 1..%d", g.aheadFlipN,
               g.stepMax);
     }
+    // No point of the trajectory on the screen (the search's, the joined or the
+    // rebuilt one) moves backward along the path or lies before its start.
+    const int shown = g.endMark == 'e' ? g.mf : (g.joinMark == 'f' ? g.mf : g.m);
+    for (int i = 0; i <= shown && i <= TRAJ_LAST; ++i)
+        CHECK(!(g.phase[i][1] < 0.0) && !(g.phase[i][0] < 0.0), "point %d (%.17g, %.17g) runs backward or before the start",
+              i, g.phase[i][0], g.phase[i][1]);
     // While searching the trajectory starts at rest at the start; the rebuild may
     // replace point 0 by a switching state recorded at once (an interval of no step).
     CHECK(g.TIME[0] == 0.0, "TIME[0] = %.17g", g.TIME[0]);
@@ -1024,6 +1031,10 @@ void checkRebuiltMotion()
                   g.phase[i][0], g.phase[i][1], d);
         }
     }
+    // The motion ends at the goal at rest.
+    CHECK(std::fabs(g.phase[g.mf][0] - g.sEnd[g.cpType]) <= 1e-9 && g.phase[g.mf][1] == 0.0,
+          "the rebuilt motion ends at (%.17g, %.17g), not at rest at the goal s = %.17g", g.phase[g.mf][0],
+          g.phase[g.mf][1], g.sEnd[g.cpType]);
     ++total.rebuildsChecked;
 }
 

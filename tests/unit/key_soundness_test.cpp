@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 #include "app/keys.h"
@@ -311,4 +312,67 @@ TEST(KeySoundness, ContinueAtTheSearchClampStepsFromThePointsOwnTime)
     EXPECT_EQ(sim.chnStep[1], sim.stepMax);
     EXPECT_DOUBLE_EQ(sim.chnRec[1][0], sim.TIME[sim.stepMax]);
     EXPECT_LT(sim.phase[sim.m][1], sim.phase[sim.m - 1][1]);  // braking on the straight
+}
+
+// Braking that reaches rest ends at ds/dt = 0: the step is cut at the zero, so
+// no point and no record has a negative speed or lies before the start, and a
+// switch at such a stop starts the motion again from rest.
+TEST(KeySoundness, BrakingToRestEndsAtTheZeroOfTheSpeed)
+{
+    session(CP_ARC, "s*5 c s*6", 0);
+    ASSERT_TRUE(sim.searchStopped);
+    EXPECT_EQ(sim.phase[sim.m][1], 0.0);
+    for (int i = 0; i <= sim.m; ++i) {
+        ASSERT_GE(sim.phase[i][0], 0.0) << i;
+        ASSERT_GE(sim.phase[i][1], 0.0) << i;
+        ASSERT_GE(sim.phase[i][0], sim.phase[i > 0 ? i - 1 : 0][0]) << i;
+    }
+    const std::string text = session(CP_ARC, "s*5 c s*6 c s*70 f*100");
+    EXPECT_FALSE(hasNan(text));
+    for (int i = 0; i <= sim.NCHN; ++i) ASSERT_GE(sim.chnRec[i][2], 0.0) << i;
+    ASSERT_GE(sim.NCHN, 2);
+    EXPECT_EQ(sim.chnRec[2][2], 0.0);  // the second switch, at the stop: from rest again
+    ASSERT_EQ(sim.endMark, 'e');
+    EXPECT_EQ(sim.phase[sim.mf][0], sim.sEnd[CP_ARC]);
+    EXPECT_EQ(sim.phase[sim.mf][1], 0.0);
+}
+
+// Every restart is a new search that explains itself again: the full switching
+// table is said once per search, also after '0'.
+TEST(KeySoundness, RestartWithZeroGivesTheSearchsLinesAgain)
+{
+    const std::string text = session(CP_ARC, "s*5 c*28 0 s*5 c*28", 0);
+    EXPECT_EQ(count(text, "\n※ 切り替え点の表(30点)が一杯です。これ以上切り替えできません"), 2) << text;
+}
+
+// 'f' on a trajectory that has stopped (here at the velocity limit of the largest
+// slalom) cannot change anything: after the first refusal it costs nothing, and
+// the state stays as it was.
+TEST(KeySoundness, RepeatedJoinOnAStoppedTrajectoryCostsNothing)
+{
+    freshDefaults();
+    sim.slmR = 2.0;
+    sim.slmN = 20;
+    updateTypeTables(CP_SLALOM);
+    sim.cpType = CP_SLALOM;
+    sim.xamax = sim.yamax = 0.5;
+    captureBegin();
+    prepareSearch();
+    setFrameFunction(nullptr);
+    computeFrame();
+    for (int i = 0; i < 400 && !sim.searchStopped; ++i) onKey('f', 0, 0);
+    ASSERT_TRUE(sim.searchStopped);
+    onKey('f', 0, 0);  // the one refusal that searches
+    const int m = sim.m;
+    const double last[2] = {sim.phase[m][0], sim.phase[m][1]};
+    const std::clock_t c0 = std::clock();
+    for (int i = 0; i < 20000; ++i) onKey('f', 0, 0);
+    const double cpu = static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC;
+    captureEnd();
+    // A search of the crossing takes about 2 ms here: 20000 of them would take 40 s.
+    EXPECT_LT(cpu, 2.0);
+    EXPECT_EQ(sim.m, m);
+    EXPECT_EQ(sim.phase[m][0], last[0]);
+    EXPECT_EQ(sim.phase[m][1], last[1]);
+    EXPECT_EQ(sim.joinMark, '0');
 }
