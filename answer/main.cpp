@@ -67,9 +67,11 @@ int main(int argc, char** argv)
     conSetStreams(nullptr, nullptr);
 
     if (a.session) {
-        // Every record is graded under its own conditions; any skipped one gives status 1.
+        // Every record is graded under its own conditions; any skipped one gives
+        // status 1, else any whose motion fails the session check status 3.
         const SessionOutcome o = gradeSessions(a);
-        return o.skipped == 0 && o.filesOk ? 0 : 1;
+        if (!(o.skipped == 0 && o.filesOk)) return 1;
+        return o.unsound == 0 ? 0 : EXIT_SESSION_UNSOUND;
     }
 
     applyAnswerArgs(a);

@@ -18,6 +18,7 @@
 #include "core/messages.h"
 #include "core/state.h"
 #include "planner/optimum.h"
+#include "planner/session_check.h"
 
 namespace {
 
@@ -123,8 +124,9 @@ void tableRow(const Record& r, bool same)
     char tf[24] = "-", best[24] = "-", diff[24] = "-";
     if (replayed.ended) std::snprintf(tf, sizeof tf, "%.4f", g.tf);
     if (optimum.ok) std::snprintf(best, sizeof best, "%.4f", optimum.tf);
-    if (replayed.ended && optimum.ok && optimum.tf > 0.0)
-        std::snprintf(diff, sizeof diff, "%+.2f", (g.tf / optimum.tf - 1.0) * 100.0);
+    // A motion that fails the session check has no difference to show (the grade block says why).
+    if (replayed.ended && optimum.ok && optimum.tf > 0.0 && checkSession().sound())
+        std::snprintf(diff, sizeof diff, "%+.2f", g.tf > optimum.tf ? (g.tf / optimum.tf - 1.0) * 100.0 : 0.0);
     if (!detailed)
         conPrintf("\n%-20s %4d  %-8s %9s %9s %7s %7s %8s %8s %7s  %s%s", fileName, r.number, r.path[0], r.path[1],
                   r.path[2], r.limits[0], r.limits[1], tf, best, diff, result, same ? "" : tr("  (記録と不一致)"));
@@ -188,6 +190,8 @@ bool gradeRecord(Record& r, SessionOutcome* o)
     } else {
         runQuietly(replayKeys);
     }
+    const SessionCheck check = checkSession();
+    if (check.ended && !check.sound()) ++o->unsound;
     const bool same = reproduces(r);
     if (!same) ++o->mismatched;
     if (detailed) {

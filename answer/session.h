@@ -13,6 +13,7 @@ struct SessionOutcome {
     int graded = 0;       // records replayed and graded
     int skipped = 0;      // records (or whole files) that could not be graded
     int mismatched = 0;   // graded records whose replay differs from what was recorded
+    int unsound = 0;      // graded records whose motion ended away from the goal or faster than the optimum
     bool filesOk = true;  // every output file was written
 };
 
