@@ -251,6 +251,46 @@ bool recordOpen(const char* path)
     return true;
 }
 
+void recordNewSession() { forgetKeys(); }
+
+bool recordSnapshot(const char* copy)
+{
+    if (out == nullptr) return false;
+    std::fflush(out);
+    FILE* from = std::fopen(outPath, "rb");
+    FILE* to = std::fopen(copy, "wb");
+    bool ok = from != nullptr && to != nullptr;
+    if (ok) {
+        char chunk[4096];
+        // Ends at the end of the file (or at a read error).
+        for (;;) {
+            const size_t n = std::fread(chunk, 1, sizeof chunk, from);
+            if (n == 0) break;
+            if (std::fwrite(chunk, 1, n, to) != n) ok = false;
+        }
+        // The search in progress goes into the copy alone, through the same writing
+        // as every record; its own record and numbering stay as they were.
+        if (!written) {
+            FILE* const session = out;
+            const char* const sessionPath = outPath;
+            const int lastNo = searchNo;
+            const bool failedBefore = writeFailed;
+            out = to;
+            outPath = copy;
+            writeLeft("ESC");
+            out = session;
+            outPath = sessionPath;
+            searchNo = lastNo;
+            written = false;
+            if (writeFailed && !failedBefore) ok = false;
+            writeFailed = failedBefore;
+        }
+    }
+    if (from != nullptr) std::fclose(from);
+    if (to != nullptr && std::fclose(to) != 0) ok = false;
+    return ok;
+}
+
 void setAnswerShown(bool on) { answerShown = on; }
 
 void recordKey(unsigned char key)

@@ -43,6 +43,16 @@ bool recordOpen(const char* path);
 // and the file closed. Runs at exit; nothing without an open file.
 void recordClose();
 
+// A new session after ESC in the browser edition: the next search is recorded
+// afresh (the window program ends with ESC instead).
+void recordNewSession();
+
+// Copies the session file to COPY (replaced) with the search in progress, if it
+// has keys, appended as left with ESC; the session's own file and record go on
+// unchanged. The browser edition's download. False without an open file or when
+// COPY cannot be written.
+bool recordSnapshot(const char* copy);
+
 // With on, every ended search prints its comparison with the optimum and
 // computes `optimum` for the picture.
 void setAnswerShown(bool on);

@@ -40,6 +40,7 @@ const PageText PAGE_TEXTS[] = {
     {"window", N_("描画画面: キーはこの画面で（ESC で終了）")},
     {"ended", N_("ESC で終了しました。 ")},
     {"again", N_("もう一度始める")},
+    {"save", N_("記録を保存")},
 };
 
 constexpr int LANGUAGES_CAP = 256;  // the browser's preferred languages, "en-GB,en,ja"

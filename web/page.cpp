@@ -18,6 +18,12 @@ EM_ASYNC_JS(int, js_wait_console_key, (char* buf, int cap), {
 EM_JS(void, js_drop_console_keys, (), { cptocPage.dropConsoleKeys(); });
 EM_ASYNC_JS(int, js_wait_window_key, (), { return await cptocPage.nextWindowKey(); });
 EM_ASYNC_JS(void, js_wait_restart, (), { await cptocPage.restartAsked(); });
+EM_JS(int, js_answer_asked, (), { return new URLSearchParams(location.search).get('answer') === '1' ? 1 : 0; });
+EM_JS(void, js_offer_record, (const char* session), {
+    const path = UTF8ToString(session);
+    cptocPage.offerRecord(function () { return FS.readFile(path); });
+});
+EM_JS(void, js_download, (const char* path), { cptocPage.download(FS.readFile(UTF8ToString(path))); });
 EM_JS(void, js_languages, (char* buf, int cap), {
     const list = navigator.languages && navigator.languages.length ? navigator.languages : [navigator.language];
     stringToUTF8(list.filter(Boolean).join(","), buf, cap);
@@ -45,6 +51,9 @@ void pageDropConsoleKeys() { js_drop_console_keys(); }
 int pageWaitWindowKey() { return js_wait_window_key(); }
 void pageWaitRestart() { js_wait_restart(); }
 void pagePresent(const unsigned char* rgba) { js_present(rgba); }
+bool pageAnswerAsked() { return js_answer_asked() != 0; }
+void pageOfferRecord(const char* session) { js_offer_record(session); }
+void pageDownload(const char* path) { js_download(path); }
 void pageLanguages(char* buf, int cap)
 {
     if (cap < 1) return;

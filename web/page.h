@@ -28,15 +28,29 @@ void pageDropConsoleKeys();
 // The next window key (an ASCII code as the window program receives it),
 // waiting until there is one.
 int pageWaitWindowKey();
+// The window key of the page's button that saves the session record: no ASCII
+// code, so that no key of the keyboard gives it.
+constexpr int PAGE_SAVE_KEY = 256;
+
 // Waits until the page asks for a new session.
 void pageWaitRestart();
+
+// True when the page's address asks for the comparison with the optimum (?answer=1).
+bool pageAnswerAsked();
+// Enables the page's button that saves the session record: SESSION is the record
+// file (in the page's own file system) that the button downloads while no search
+// runs; during a search the button gives the program PAGE_SAVE_KEY instead.
+void pageOfferRecord(const char* session);
+// Lets the browser download the file PATH of the page's file system as the session record.
+void pageDownload(const char* path);
 
 // The browser's preferred languages, most preferred first, separated by ',' (UTF-8,
 // NUL-terminated, cut to cap - 1 bytes).
 void pageLanguages(char* buf, int cap);
 // Replaces one of the page's own texts (UTF-8): "entry" the console field's hint,
 // "title" the canvas's tooltip, "key", "line", "window", "ended" the status
-// line of each mode, "again" the button that starts a new session.
+// line of each mode, "again" the button that starts a new session,
+// "save" the button that saves the session record.
 void pageSetText(const char* name, const char* text);
 
 // Shows the 800 x 800 RGBA picture (top row first) on the canvas.

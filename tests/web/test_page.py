@@ -1,10 +1,13 @@
 # The browser edition in headless Chromium against the window program: the same sessions give
 # the same console text byte for byte and the same pictures but for the glyphs of the texts;
 # the dialogue's keys, the window's keys, ESC and a new session behave as a student expects.
-"""Usage: test_page.py <page folder> <path-to-cptoc>"""
+"""Usage: test_page.py <page folder> <path-to-cptoc> <path-to-cptoc-answer>"""
 
 import os
+import re
+import subprocess
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -14,6 +17,7 @@ from selenium.webdriver.common.keys import Keys  # noqa: E402
 
 FOLDER = None
 BINARY = None
+ANSWER = None
 MAX_DIFFERING = S.SIZE * S.SIZE // 100  # under 1 % of the picture
 END_OF_SEARCH = "位相平面上の軌道探索終了"
 
@@ -165,11 +169,79 @@ class PageKeys(Browser):
         self.assertEqual([u for u in urls if not u.startswith(self.server.url)], [])
 
 
+class TeachingLoop(Browser):
+    """The page's session record graded by the answer key, and ?answer=1."""
+
+    LATE_SWITCH = "s" * 63 + "c" + "s" * 8 + "f" * 200
+    COMPARISON = "/*************** 最適解との比較"
+
+    def saved_records(self, page, count):
+        """The texts of the files the page has let the browser download, once there are count."""
+        page.wait(lambda: page.js("return window.savedBlobs.length") == count, "%d saved files" % count)
+        return self.browser.execute_async_script(
+            "const done = arguments[0]; Promise.all(window.savedBlobs.map(b => b.text())).then(done);")
+
+    def magenta_pixels(self, page):
+        rgba = page.pixels()
+        return sum(1 for i in range(0, len(rgba), 4) if rgba[i:i + 3] == b"\xff\x00\xff")
+
+    def grade(self, text):
+        with tempfile.NamedTemporaryFile("w", suffix=".txt", encoding="utf-8", delete=False) as f:
+            f.write(text)
+        self.addCleanup(os.remove, f.name)
+        env = dict(os.environ, LANGUAGE="", LC_ALL="C.UTF-8")
+        return subprocess.run([ANSWER, "--session", f.name], capture_output=True, text=True, env=env)
+
+    def test_saved_record_grades_to_the_tf_the_page_printed(self):
+        page = self.open()
+        page.js("""window.savedBlobs = [];
+                   const create = URL.createObjectURL;
+                   URL.createObjectURL = function (b) { window.savedBlobs.push(b); return create.call(URL, b); };""")
+        self.assertEqual(page.js("return document.getElementById('save').textContent"), "記録を保存")
+        page.console("nn")
+        page.window(self.LATE_SWITCH)
+        tf = re.findall(r"最短時間制御位置決め時間 tf=\s*([0-9.]+)\[s\]", page.output())
+        self.assertEqual(len(tf), 1, page.output()[-400:])
+        # Same limits again: a second search, saved while it runs, then left with ESC and saved again.
+        page.window("u")
+        page.console("2 2\n")
+        page.window("s" * 20)
+        self.browser.find_element(By.ID, "save").click()
+        page.settle()
+        self.assertEqual(page.mode(), S.WINDOW)  # saving leaves the search running
+        page.window("s" * 5 + Keys.ESCAPE)
+        self.browser.find_element(By.ID, "save").click()
+        during, after = self.saved_records(page, 2)
+        self.assertNotIn(self.COMPARISON, page.output())  # without ?answer=1 nothing of the optimum
+        self.assertEqual(self.magenta_pixels(page), 0)
+        steps = []
+        for text in (during, after):
+            self.assertTrue(text.startswith("cptoc-session 1\n"), text[:80])
+            self.assertEqual(re.findall(r"^search (\d+)$", text, re.M), ["1", "2"], text)
+            steps.append(int(re.search(r"^left ESC (\d+) ", text, re.M).group(1)))
+            self.assertAlmostEqual(float(re.search(r"^ended (\S+)$", text, re.M).group(1)), float(tf[0]), places=4)
+            graded = self.grade(text)
+            self.assertEqual(graded.returncode, 0, graded.stdout[-400:] + graded.stderr)
+            self.assertEqual(graded.stdout.count("記録との照合: 再生の結果は記録と同じです"), 2, graded.stdout[-800:])
+            self.assertIn("tf=%7.4f[s]" % float(tf[0]), graded.stdout)
+        self.assertGreater(steps[1], steps[0])  # the five steps after the first save
+
+    def test_answer_option_compares_with_the_optimum(self):
+        page = S.Page(self.browser, self.server.url + "index.html?answer=1")
+        page.console("nn")
+        page.window(self.LATE_SWITCH)
+        out = page.output()
+        self.assertIn(self.COMPARISON, out)
+        self.assertRegex(out, r"探索の位置決め時間 tf=\s*[0-9.]+\[s\]  最適解 tf=\s*[0-9.]+\[s\]")
+        self.assertGreater(self.magenta_pixels(page), 100)
+
+
 if __name__ == "__main__":
-    if len(sys.argv) < 3:
+    if len(sys.argv) < 4:
         print(__doc__)
         sys.exit(2)
     FOLDER = os.path.abspath(sys.argv[1])
     BINARY = os.path.abspath(sys.argv[2])
+    ANSWER = os.path.abspath(sys.argv[3])
     result = unittest.main(argv=[sys.argv[0], "-v"], exit=False).result
     sys.exit(0 if result.wasSuccessful() else 1)
