@@ -21,7 +21,6 @@ const float textColour[4] = {0.04f, 0.04f, 0.04f, 1.0f};
 
 namespace {
 
-constexpr int DISC_VERTICES = 120;
 constexpr double RAD_PER_DEG = 0.01745329252;  // rotations are applied in degrees
 
 // Every shape is drawn unlit in its own colour; lighting is switched on again
@@ -109,23 +108,6 @@ void drawText(float x, float y, TextFont font, const char* text)
     glRasterPos2f(x, y);
     for (const char* c = text; *c != '\0'; ++c) glutBitmapCharacter(glutFont, static_cast<unsigned char>(*c));
     glPopAttrib();
-}
-
-// Unit circle of the disc polygon, (cos, sin) of i * 2π / DISC_VERTICES, computed
-// once: a playback frame draws hundreds of discs.
-const double (*unitCircle())[2]
-{
-    static double table[DISC_VERTICES][2];
-    static bool made = false;
-    if (!made) {
-        for (int i = 0; i < DISC_VERTICES; ++i) {
-            const double th = i * 2.0 * PI / DISC_VERTICES;
-            table[i][0] = std::cos(th);
-            table[i][1] = std::sin(th);
-        }
-        made = true;
-    }
-    return table;
 }
 
 void drawDisc(const double centre[2], double r, const float colour[4])

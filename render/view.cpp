@@ -235,3 +235,18 @@ int switchMarker(int j, double* radius)
     if (std::fabs(ayp * ayc + g.yamax * g.yamax) < LIMIT_ON_TOL) return j - 1;  // y: +limit to −limit
     return -1;
 }
+
+const double (*unitCircle())[2]
+{
+    static double table[DISC_VERTICES][2];
+    static bool made = false;
+    if (!made) {
+        for (int i = 0; i < DISC_VERTICES; ++i) {
+            const double th = i * 2.0 * PI / DISC_VERTICES;
+            table[i][0] = std::cos(th);
+            table[i][1] = std::sin(th);
+        }
+        made = true;
+    }
+    return table;
+}

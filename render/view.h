@@ -115,3 +115,12 @@ void carriageForces(int k, double out[2]);
 constexpr double LIMIT_ON_TOL = 0.00001;   // |amax − |a|| below: on the limit
 constexpr double LIMIT_OFF_TOL = 0.001;    // |amax − |a|| above: off the limit
 int switchMarker(int j, double* radius);
+
+// ---- Disc polygon ----
+
+// Vertices of the polygon that stands for a disc (carriage rings, trace discs).
+constexpr int DISC_VERTICES = 120;
+
+// (cos, sin) of the disc polygon's vertex angles i · 2π / DISC_VERTICES, computed
+// once: a playback frame draws hundreds of discs.
+const double (*unitCircle())[2];

@@ -24,7 +24,6 @@ const float textColour[4] = {0.04f, 0.04f, 0.04f, 1.0f};
 namespace {
 
 constexpr int SIZE = 800;                      // [px], both ways
-constexpr int DISC_VERTICES = 120;             // as the window program's disc polygon
 constexpr double RAD_PER_DEG = 0.01745329252;  // the window program rotates in degrees
 constexpr double SUBPIXEL = 256.0;             // vertices are snapped to 1/256 px
 constexpr int POLY_CAP = 8;                    // vertices of the largest general polygon
@@ -151,22 +150,6 @@ void fillPlaced(const double (*v)[2], int n, const double at[2], double angle)
     if (n > POLY_CAP) n = POLY_CAP;
     placeVertices(v, n, at, angle, px);
     fillConvex(px, n);
-}
-
-// (cos, sin) of the disc polygon's vertex angles i · 2π / DISC_VERTICES.
-const double (*unitCircle())[2]
-{
-    static double table[DISC_VERTICES][2];
-    static bool made = false;
-    if (!made) {
-        for (int i = 0; i < DISC_VERTICES; ++i) {
-            const double th = i * 2.0 * PI / DISC_VERTICES;
-            table[i][0] = std::cos(th);
-            table[i][1] = std::sin(th);
-        }
-        made = true;
-    }
-    return table;
 }
 
 // The disc polygon about (cx, cy) with radius r [px]. Row by row its right edge
