@@ -17,9 +17,9 @@ import sys
 import unittest
 
 ROOT = os.path.abspath(sys.argv.pop(1)) if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), "..", "..")
-spec = importlib.util.spec_from_file_location("update_pot", os.path.join(ROOT, "po", "update-pot.py"))
-update_pot = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(update_pot)
+loader_info = importlib.util.spec_from_file_location("update_pot", os.path.join(ROOT, "po", "update-pot.py"))
+update_pot = importlib.util.module_from_spec(loader_info)
+loader_info.loader.exec_module(update_pot)
 
 DIRECTIVE = re.compile(r"%(?:%|[-+ #0]*(?:\*|\d+)?(?:\.(?:\*|\d+))?(?:hh|h|ll|l|L|z|j|t)?[diouxXeEfFgGaAcsp])")
 JAPANESE = re.compile("[\u3000-\u30ff\u3400-\u9fff\uff00-\uffef]")
