@@ -11,14 +11,6 @@
 #include "core/state.h"
 #include "render/view.h"
 
-const float red[4] = {1.0f, 0.0f, 0.0f, 0.0f};
-const float green[4] = {0.0f, 1.0f, 0.0f, 0.0f};
-const float blue[4] = {0.0f, 0.0f, 1.0f, 0.0f};
-const float yellow[4] = {1.0f, 1.0f, 0.0f, 0.0f};
-const float white[4] = {1.0f, 1.0f, 1.0f, 0.0f};
-const float black[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-const float textColour[4] = {0.04f, 0.04f, 0.04f, 1.0f};
-
 namespace {
 
 constexpr double RAD_PER_DEG = 0.01745329252;  // rotations are applied in degrees

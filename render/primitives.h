@@ -6,17 +6,17 @@
 #pragma once
 
 // Named colours (R, G, B, A); alpha plays no part, blending is never enabled.
-extern const float red[4];
-extern const float green[4];
-extern const float blue[4];
-extern const float yellow[4];
-extern const float white[4];
-extern const float black[4];
+inline constexpr float red[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+inline constexpr float green[4] = {0.0f, 1.0f, 0.0f, 0.0f};
+inline constexpr float blue[4] = {0.0f, 0.0f, 1.0f, 0.0f};
+inline constexpr float yellow[4] = {1.0f, 1.0f, 0.0f, 0.0f};
+inline constexpr float white[4] = {1.0f, 1.0f, 1.0f, 0.0f};
+inline constexpr float black[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 
 // Colour of every window text, (0.04, 0.04, 0.04, 1): what the fixed-function
 // pipeline gives a raster position under lighting with no light source, the
 // default material and the default scene ambient 0.2 (0.2 · 0.2).
-extern const float textColour[4];
+inline constexpr float textColour[4] = {0.04f, 0.04f, 0.04f, 1.0f};
 
 // Line widths are given in window units and drawn at this many pixels per unit.
 constexpr double PIXELS_PER_UNIT = 400.0;
